@@ -1,0 +1,195 @@
+#include "core/IniFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace scenaria {
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+
+std::string Trim(const std::string& s)
+{
+    const auto first = s.find_first_not_of(" \t");
+    if (first == npos)
+        return {};
+    const auto last = s.find_last_not_of(" \t");
+    return s.substr(first, last - first + 1);
+}
+
+bool SameName(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// "[name]" -> name; anything else -> nothing.
+std::optional<std::string> SectionName(const std::string& line)
+{
+    const std::string t = Trim(line);
+    if (t.size() < 2 || t.front() != '[')
+        return std::nullopt;
+    const auto close = t.find(']');
+    if (close == npos)
+        return std::nullopt;
+    return Trim(t.substr(1, close - 1));
+}
+
+bool IsComment(const std::string& line)
+{
+    const std::string t = Trim(line);
+    return !t.empty() && (t[0] == ';' || t[0] == '#');
+}
+
+std::string KeyOf(const std::string& line)
+{
+    const auto eq = line.find('=');
+    return eq == npos ? Trim(line) : Trim(line.substr(0, eq));
+}
+
+}  // namespace
+
+TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName))
+{
+    std::ifstream in(fileName_, std::ios::binary);
+    if (!in)
+        return;
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string text = buffer.str();
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    crlf_ = text.find("\r\n") != npos;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find('\n', start);
+        if (end == npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines_.push_back(std::move(line));
+        start = end + 1;
+    }
+}
+
+TIniFile::TLocation TIniFile::Find(const std::string& section, const std::string& key) const
+{
+    TLocation loc{npos, npos, npos};
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const auto name = SectionName(lines_[i]);
+        if (!name || !SameName(*name, section))
+            continue;
+        loc.SectionLine = i;
+        loc.SectionEnd = i + 1;
+        for (std::size_t j = i + 1; j < lines_.size() && !SectionName(lines_[j]); ++j) {
+            if (Trim(lines_[j]).empty())
+                continue;
+            loc.SectionEnd = j + 1;
+            if (loc.KeyLine == npos && !IsComment(lines_[j]) && lines_[j].find('=') != npos &&
+                SameName(KeyOf(lines_[j]), key))
+                loc.KeyLine = j;
+        }
+        break;
+    }
+    return loc;
+}
+
+std::optional<std::string> TIniFile::ReadString(const std::string& section,
+                                                const std::string& key) const
+{
+    const TLocation loc = Find(section, key);
+    if (loc.KeyLine == npos)
+        return std::nullopt;
+    const std::string& line = lines_[loc.KeyLine];
+    std::string value = Trim(line.substr(line.find('=') + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return value;
+}
+
+void TIniFile::WriteString(const std::string& section, const std::string& key,
+                           const std::string& value)
+{
+    const TLocation loc = Find(section, key);
+    std::string line = key + "=" + value;
+    if (loc.KeyLine != npos) {
+        lines_[loc.KeyLine] = std::move(line);
+    } else if (loc.SectionLine != npos) {
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(loc.SectionEnd), std::move(line));
+    } else {
+        while (!lines_.empty() && Trim(lines_.back()).empty())
+            lines_.pop_back();
+        if (!lines_.empty())
+            lines_.emplace_back();
+        lines_.push_back("[" + section + "]");
+        lines_.push_back(std::move(line));
+    }
+}
+
+void TIniFile::UpdateFile() const
+{
+    const auto fail = [this]() { throw EIniFileException("Unable to write to " + fileName_); };
+
+    // A read-only settings file must stay unwritten, although the rename below would
+    // replace it without asking.
+    struct stat old{};
+    const bool exists = ::stat(fileName_.c_str(), &old) == 0;
+    if (exists && (!S_ISREG(old.st_mode) || ::access(fileName_.c_str(), W_OK) != 0))
+        fail();
+
+    std::string text;
+    const char* eol = crlf_ ? "\r\n" : "\n";
+    for (const auto& line : lines_)
+        text += line + eol;
+
+    // A settings file kept behind a symbolic link is replaced at the link's target, so that
+    // the link survives.
+    std::string target = fileName_;
+    if (exists) {
+        if (char* real = ::realpath(fileName_.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+    std::string temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        fail();
+    bool ok = ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644) == 0;
+    for (std::size_t done = 0; ok && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        fail();
+    }
+}
+
+}  // namespace scenaria

@@ -1,0 +1,115 @@
+#include "platform/Folders.h"
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace scenaria {
+namespace {
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st{};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string XdgBase(const TEnvLookup& env, const char* variable, const char* fallbackUnderHome)
+{
+    const std::string value = env(variable);
+    // The base directory specification says relative values are to be ignored.
+    if (!value.empty() && value[0] == '/')
+        return value;
+    return HomeFolder(env) + "/" + fallbackUnderHome;
+}
+
+std::string FileNamePart(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderPart(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+std::string ProcessEnv(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string CurrentProgramPath()
+{
+    char buffer[PATH_MAX + 1];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+    return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string("scenarix");
+}
+
+std::string HomeFolder(const TEnvLookup& env)
+{
+    std::string home = env("HOME");
+    if (home.empty()) {
+        if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+            home = pw->pw_dir;
+    }
+    return home.empty() ? "/" : home;
+}
+
+std::string SettingsFileFor(const std::string& programPath, const TEnvLookup& env)
+{
+    std::string name = FileNamePart(programPath);
+    const auto dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    name += ".INI";
+
+    const std::string folder = FolderPart(programPath);
+    const std::string besideProgram = (folder == "/" ? "" : folder) + "/" + name;
+    struct stat st{};
+    if (::stat(besideProgram.c_str(), &st) == 0 || ::access(folder.c_str(), W_OK) == 0)
+        return besideProgram;
+    return XdgBase(env, "XDG_CONFIG_HOME", ".config") + "/scenaria/" + name;
+}
+
+std::string PictureFolder(const TEnvLookup& env)
+{
+    const std::string home = HomeFolder(env);
+    std::ifstream dirs(XdgBase(env, "XDG_CONFIG_HOME", ".config") + "/user-dirs.dirs");
+    std::string line;
+    while (std::getline(dirs, line)) {
+        const std::string key = "XDG_PICTURES_DIR=";
+        const auto start = line.find_first_not_of(" \t");
+        if (start == std::string::npos || line.compare(start, key.size(), key) != 0)
+            continue;
+        std::string value = line.substr(start + key.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+            value = value.substr(1, value.size() - 2);
+        if (value.rfind("$HOME", 0) == 0)
+            value = home + value.substr(5);
+        if (!value.empty() && value[0] == '/' && IsFolder(value))
+            return value;
+        break;
+    }
+    if (IsFolder(home + "/Pictures"))
+        return home + "/Pictures";
+    return home;
+}
+
+std::string SaveFolderDefault(const TEnvLookup& env)
+{
+    const std::string temp = env("temp");
+    if (!temp.empty())
+        return temp;
+    return XdgBase(env, "XDG_CACHE_HOME", ".cache") + "/scenaria";
+}
+
+}  // namespace scenaria

@@ -1,0 +1,33 @@
+#pragma once
+// Where the program's files and the user's folders are on a freedesktop.org system. Each
+// function takes the environment as a lookup so that tests need not change the process's own.
+
+#include <functional>
+#include <string>
+
+namespace scenaria {
+
+using TEnvLookup = std::function<std::string(const char* name)>;  // "" when unset
+
+// getenv, with unset variables as "".
+std::string ProcessEnv(const char* name);
+
+// Full path of the running program (/proc/self/exe).
+std::string CurrentProgramPath();
+
+// The settings file for a program file: the program's path with its extension replaced by
+// ".INI" (appended when it has none) when that file exists or its folder is writable;
+// otherwise $XDG_CONFIG_HOME/scenaria/ (default ~/.config/scenaria/) and the same name.
+std::string SettingsFileFor(const std::string& programPath, const TEnvLookup& env = ProcessEnv);
+
+// XDG_PICTURES_DIR of $XDG_CONFIG_HOME/user-dirs.dirs, else ~/Pictures when it exists, else
+// the home folder.
+std::string PictureFolder(const TEnvLookup& env = ProcessEnv);
+
+// The "temp" variable when set, else $XDG_CACHE_HOME/scenaria (default ~/.cache/scenaria).
+std::string SaveFolderDefault(const TEnvLookup& env = ProcessEnv);
+
+// $HOME, else the password database's entry.
+std::string HomeFolder(const TEnvLookup& env = ProcessEnv);
+
+}  // namespace scenaria

@@ -1,0 +1,74 @@
+#pragma once
+// The one face the operating system shows to the rest of the program. core/ sees only this
+// header (no Qt, no backend); app/ and tools/ create the real implementation with
+// CreatePlatform(), and tests hand core a recording fake instead.
+
+#include <memory>
+#include <string>
+
+namespace scenaria {
+
+// Primary screen, as the wallpaper is composed for it. BitsPerPixel is bits per pixel times
+// colour planes; 0 means the screen could not be asked.
+struct TScreenFacts {
+    int Width = 0;
+    int Height = 0;
+    int BitsPerPixel = 0;
+};
+
+// Outcome of a desktop call that the user is never shown. A failed call carries one line of
+// text, which the program writes to stderr.
+struct TPlatformStatus {
+    bool Ok = true;
+    std::string Error;
+
+    static TPlatformStatus Success() { return {}; }
+    static TPlatformStatus Failure(std::string error) { return {false, std::move(error)}; }
+};
+
+// Wallpaper styles of the "active" installer (a desktop that is told a file and a style).
+enum TWallpaperStyle : int { wsCentre = 0, wsTile = 1, wsStretch = 2 };
+
+class IPlatform {
+public:
+    virtual ~IPlatform() = default;
+
+    // --- Files and folders ------------------------------------------------------------
+    // Full path of the running program file.
+    virtual std::string ProgramPath() const = 0;
+    // The settings file: "<program without extension>.INI" beside the program, or the
+    // per-user fallback when that place cannot be written.
+    virtual std::string SettingsFilePath() const = 0;
+    // Default of "Directory": the user's picture folder, else the home folder.
+    virtual std::string DefaultPictureFolder() const = 0;
+    // Default of "Save Folder": the "temp" environment variable, else a per-user cache
+    // folder (created on first use by whoever writes into it).
+    virtual std::string DefaultSaveFolder() const = 0;
+    // True only on the old Windows 9x family (4.10 and later); false everywhere else.
+    virtual bool Win98Style() const = 0;
+
+    // --- Desktop ----------------------------------------------------------------------
+    // Prepares the desktop connection at start-up; true when a desktop that takes a picture
+    // file with a style is in effect (what the "active" installer needs).
+    virtual bool InitializeDesktop() = 0;
+    virtual void FinalizeDesktop() = 0;
+    virtual TScreenFacts ScreenFacts() const = 0;
+    // The bitmap shown tiled from the top-left corner, or centred.
+    virtual TPlatformStatus InstallClassic(const std::string& file, bool tiled) = 0;
+    // The file shown with the given TWallpaperStyle.
+    virtual TPlatformStatus InstallActiveDesktop(const std::string& file, int style) = 0;
+
+    // --- Shell ------------------------------------------------------------------------
+    // Moves the file to the user's trash; false (and the file untouched) when it cannot.
+    virtual bool DeleteToRecycleBin(const std::string& file) = 0;
+    // Creates or replaces the shortcut that starts the program at log-in; 0 on success.
+    virtual int CreateStartupShortcut() = 0;
+    // Opens the help file at the topic of a help context number (0: contents).
+    virtual TPlatformStatus ShowHelp(int helpContext) = 0;
+};
+
+// The implementation for the system the program runs on. Defined in the platform library,
+// which app/ and tools/ link; core/ never calls it.
+std::unique_ptr<IPlatform> CreatePlatform();
+
+}  // namespace scenaria

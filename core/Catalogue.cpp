@@ -88,25 +88,27 @@ public:
         if (::stat(folder.c_str(), &st) != 0 || !visited_.insert({st.st_dev, st.st_ino}).second)
             return;
 
-        std::vector<std::string> names;
+        // Plain files are the bulk of any picture folder: the entry's own type spares them
+        // a stat; links and file systems that do not say are asked.
+        std::vector<std::pair<std::string, bool>> entries;  // name, maybe a folder
         {
             std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
             if (!dir)
                 return;  // unreadable folders are passed over
             while (const dirent* entry = ::readdir(dir.get()))
-                names.emplace_back(entry->d_name);
+                entries.emplace_back(entry->d_name, entry->d_type != DT_REG);
         }
 
         const std::string prefix = folder.back() == '/' ? folder : folder + "/";
-        for (const auto& name : names)
+        for (const auto& [name, maybeFolder] : entries)
             if (MatchesFileType(name, filesType_))
                 catalogue_.push_back(prefix + name);
 
         if (!recurse_)
             return;
-        for (const auto& name : names) {
-            if (name.empty() || name[0] == '.')
-                continue;  // hidden folders, "." and ".."
+        for (const auto& [name, maybeFolder] : entries) {
+            if (!maybeFolder || name.empty() || name[0] == '.')
+                continue;  // files, hidden folders, "." and ".."
             const std::string path = prefix + name;
             struct stat sub{};
             if (::stat(path.c_str(), &sub) == 0 && S_ISDIR(sub.st_mode))

@@ -1,0 +1,561 @@
+// CopyRect: copying between images with resampling, colour conversion and Floyd-Steinberg
+// error diffusion.
+
+#include "imaging/Messages.h"
+#include "imaging/PixelGraphic.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace scenaria {
+
+namespace {
+
+// Maps -510..510 to 0..255 (index + 510).
+const std::array<std::uint8_t, 1021> ClampTable = [] {
+    std::array<std::uint8_t, 1021> table{};
+    for (int i = 0; i < 1021; ++i)
+        table[i] = static_cast<std::uint8_t>(std::clamp(i - 510, 0, 255));
+    return table;
+}();
+
+int Clamp255(int v)
+{
+    return ClampTable[std::clamp(v, -510, 510) + 510];
+}
+
+// Exact division by a divisor fixed for a whole copy. Sums below 2^32 are divided by one
+// multiplication (exact for divisors below 2^32); larger ones, which only huge rectangles
+// produce, fall back to the division instruction.
+class TDivider {
+public:
+    explicit TDivider(std::uint64_t divisor) : divisor_(divisor)
+    {
+        if (divisor_ > 1 && divisor_ < (std::uint64_t{1} << 32))
+            magic_ = ~std::uint64_t{0} / divisor_ + 1;
+    }
+    std::uint64_t operator()(std::uint64_t x) const
+    {
+        if (divisor_ == 1)
+            return x;
+        if (magic_ && x < (std::uint64_t{1} << 32))
+            return static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * magic_) >> 64);
+        return x / divisor_;
+    }
+    std::uint64_t Divisor() const { return divisor_; }
+
+private:
+    std::uint64_t divisor_;
+    std::uint64_t magic_ = 0;
+};
+
+enum TTapKind { tkSingle, tkEnds, tkAll };
+
+// The source columns (or rows) that make one target column (or row).
+struct TTap {
+    int First = 0;
+    int Last = 0;
+    std::uint64_t WeightFirst = 0;
+    std::uint64_t WeightLast = 0;
+    TTapKind Kind = tkSingle;
+    bool Valid = false;
+};
+
+enum TAxisMode { amOne, amInterpolate, amAverage };
+
+// The resampling rule along one axis: source span [src, src + w) onto w target positions W.
+class TAxis {
+public:
+    TAxis(TStretchMode mode, int src, int w, int W, int limit)
+        : src_(src), w_(w), W_(W), limit_(limit)
+    {
+        if ((W > w && mode == smPrecise) || (W < w && mode == smMedium))
+            mode_ = amInterpolate;
+        else if ((W < w && mode == smPrecise) || (W > w && mode == smMedium))
+            mode_ = amAverage;
+        else
+            mode_ = amOne;
+    }
+
+    std::uint64_t Denominator() const
+    {
+        return mode_ == amInterpolate ? 2 * static_cast<std::uint64_t>(W_)
+               : mode_ == amAverage   ? static_cast<std::uint64_t>(w_)
+                                      : 1;
+    }
+    // Weight of the positions between the ends of an averaged span.
+    std::uint64_t Between() const { return static_cast<std::uint64_t>(W_); }
+
+    TTap Tap(std::int64_t t) const
+    {
+        const std::int64_t w = w_, W = W_, src = src_;
+        std::int64_t first, last;
+        TTap tap;
+        switch (mode_) {
+        case amInterpolate: {
+            const std::int64_t p = w * (2 * t + 1);
+            first = src + (p - W) / (2 * W);
+            last = src + (p + W) / (2 * W);
+            if (W + 2 * W * (first - src) == p || first == last) {
+                tap.Kind = tkSingle;
+                last = first;
+                tap.WeightFirst = static_cast<std::uint64_t>(2 * W);
+            } else {
+                tap.Kind = tkEnds;
+                tap.WeightFirst = static_cast<std::uint64_t>(3 * W + 2 * W * (first - src) - p);
+                tap.WeightLast = static_cast<std::uint64_t>(W + p - 2 * W * (last - src));
+            }
+            bool valid = Inside(first) && Inside(last);
+            // Enlarging repeats the edge pixels: a pair that reaches past an edge of the
+            // source is pulled back inside.
+            if (!valid && W > w && (Inside(first) != Inside(last))) {
+                first = std::clamp<std::int64_t>(first, 0, limit_ - 1);
+                last = std::clamp<std::int64_t>(last, 0, limit_ - 1);
+                valid = true;
+            }
+            tap.Valid = valid;
+            break;
+        }
+        case amAverage: {
+            first = src + w * t / W;
+            const std::int64_t q = w * (t + 1);
+            last = src + q / W - (q % W == 0 ? 1 : 0);
+            if (first == last) {
+                tap.Kind = tkSingle;
+                tap.WeightFirst = static_cast<std::uint64_t>(w);
+            } else {
+                tap.Kind = last - first < 2 ? tkEnds : tkAll;
+                tap.WeightFirst = static_cast<std::uint64_t>(W * (first - src + 1) - w * t);
+                tap.WeightLast = static_cast<std::uint64_t>(q - W * (last - src));
+            }
+            tap.Valid = Inside(first) && Inside(last);
+            break;
+        }
+        default:
+            first = last = src + (W == w ? t : w * t / W);
+            tap.WeightFirst = 1;
+            tap.Valid = Inside(first);
+            break;
+        }
+        if (tap.Valid) {
+            tap.First = static_cast<int>(first);
+            tap.Last = static_cast<int>(last);
+        }
+        return tap;
+    }
+
+private:
+    bool Inside(std::int64_t v) const { return v >= 0 && v < limit_; }
+
+    TAxisMode mode_;
+    int src_, w_, W_, limit_;
+};
+
+// Calls OnProgressEnd also when the copy fails half-way.
+class TProgressScope {
+public:
+    explicit TProgressScope(TPixelGraphic& image) : image_(image) { image_.DoProgressStart(); }
+    ~TProgressScope() noexcept(false)
+    {
+        if (std::uncaught_exceptions() > exceptions_) {
+            try {
+                image_.DoProgressEnd();
+            } catch (...) {
+            }
+        } else {
+            image_.DoProgressEnd();
+        }
+    }
+
+private:
+    TPixelGraphic& image_;
+    int exceptions_ = std::uncaught_exceptions();
+};
+
+std::uint32_t RawIndex(const std::uint8_t* row, int x, TBitCount bitCount)
+{
+    switch (bitCount) {
+    case bc1Bit:
+        return row[x >> 3] >> (7 - (x & 7)) & 1;
+    case bc4Bit:
+        return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    default:
+        return row[x];
+    }
+}
+
+// Expands columns [from, to] of a palette image's row to blue-green-red bytes at out + 3x.
+void DecodeRow(const std::uint8_t* row, int from, int to, TBitCount bitCount,
+               const std::array<TColor, 256>& colors, std::uint8_t* out)
+{
+    for (int x = from; x <= to; ++x) {
+        const TColor c = colors[RawIndex(row, x, bitCount)];
+        std::uint8_t* o = out + 3 * static_cast<std::size_t>(x);
+        o[0] = static_cast<std::uint8_t>(GetBValue(c));
+        o[1] = static_cast<std::uint8_t>(GetGValue(c));
+        o[2] = static_cast<std::uint8_t>(GetRValue(c));
+    }
+}
+
+int AutoErrorLimit(TPaletteIdent kind)
+{
+    switch (kind) {
+    case pBlackWhite:
+        return 255;
+    case pSysGray4:
+    case pSys16:
+    case pGray4:
+        return 128;
+    case pGray236:
+        return 3;
+    case pGray256:
+        return 2;
+    case pSpecial125:
+    case pSpecial252:
+        return 104;
+    case pSpecial216:
+        return 86;
+    default:
+        return 32;
+    }
+}
+
+} // namespace
+
+// Floyd-Steinberg error diffusion into a palette image, serpentine: the caller visits even
+// rows left to right and odd rows right to left.
+class TDitherer {
+public:
+    explicit TDitherer(TPixelGraphic& target)
+        : target_(target), errorsA_(Slots(target)), errorsB_(Slots(target))
+    {
+        target.ComputeIsGray();
+        gray_ = target.isGray_;
+        trueColor_ = target.paletteIdent_ == pTrueColor;
+        const int b = target.DitherErrorLimitAuto ? AutoErrorLimit(target.paletteIdent_)
+                                                  : target.DitherErrorLimit;
+        const bool soft = target.DitherErrorLimitAuto || target.DitherErrorLimitSoft;
+        for (int i = 0; i <= 255; ++i) {
+            int lim = i < b ? i : (b == 255 ? i : b);
+            // The soft knee bends the limit in over b/2 .. 3b/2 instead of cutting at b.
+            if (soft && i >= b / 2 && i <= 3 * b / 2 && i < 255)
+                lim = i / 2 + b / 4;
+            limit_[255 + i] = lim;
+            limit_[255 - i] = -lim;
+        }
+        current_ = errorsA_.data();
+        next_ = errorsB_.data();
+    }
+
+    void NextRow()
+    {
+        std::swap(current_, next_);
+        std::fill(next_, next_ + errorsA_.size(), 0);
+    }
+
+    // Writes the pixel at x of row nearest to the wanted colour plus the error so far, and
+    // passes the new error on; dir is +1 left to right, -1 right to left.
+    void Put(std::uint8_t* row, int x, int r, int g, int b, int dir)
+    {
+        int* cur = current_ + 3 * static_cast<std::ptrdiff_t>(x + 1);
+        int* nxt = next_ + 3 * static_cast<std::ptrdiff_t>(x + 1);
+        const std::ptrdiff_t ahead = 3 * dir;
+        if (gray_) {
+            const int v = Clamp255(target_.Luminance(RGB(r, g, b)) / 3 + Limited(cur[1]));
+            const std::uint32_t index = target_.NearestIndex(RGB(v, v, v));
+            target_.StoreIndex(row, x, index);
+            Spread(cur + 1, nxt + 1, ahead, v - GetGValue(Entry(index)));
+            return;
+        }
+        const int vr = Clamp255(r + Limited(cur[0]));
+        const int vg = Clamp255(g + Limited(cur[1]));
+        const int vb = Clamp255(b + Limited(cur[2]));
+        const std::uint32_t index = target_.NearestIndex(RGB(vr, vg, vb));
+        target_.StoreIndex(row, x, index);
+        const TColor e = Entry(index);
+        Spread(cur, nxt, ahead, vr - GetRValue(e));
+        Spread(cur + 1, nxt + 1, ahead, vg - GetGValue(e));
+        Spread(cur + 2, nxt + 2, ahead, vb - GetBValue(e));
+    }
+
+private:
+    static std::size_t Slots(const TPixelGraphic& target)
+    {
+        return (static_cast<std::size_t>(target.Width()) + 2) * 3;
+    }
+
+    int Limited(int e) const
+    {
+        int r = e >= 0 ? (e + 8) >> 4 : -((-e + 8) >> 4);
+        r = std::clamp(r, -255, 255);
+        return limit_[255 + r];
+    }
+
+    TColor Entry(std::uint32_t index) const
+    {
+        if (trueColor_)
+            return index;
+        return index < 256 ? target_.palette_[index] : 0;
+    }
+
+    static void Spread(int* cur, int* nxt, std::ptrdiff_t ahead, int e)
+    {
+        cur[ahead] += 7 * e;
+        nxt[ahead] += e;
+        nxt[0] += 5 * e;
+        nxt[-ahead] += 3 * e;
+    }
+
+    TPixelGraphic& target_;
+    std::vector<int> errorsA_, errorsB_;
+    int* current_;
+    int* next_;
+    std::array<int, 511> limit_{};
+    bool gray_ = false;
+    bool trueColor_ = false;
+};
+
+void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, int srcWidth,
+                             int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight)
+{
+    if (&source == this) {
+        // Reading pixels that this very copy overwrites would smear them; copy from a
+        // snapshot instead.
+        TPixelGraphic snapshot;
+        snapshot.Assign(this);
+        CopyRect(snapshot, srcX, srcY, srcWidth, srcHeight, dstX, dstY, dstWidth, dstHeight);
+        return;
+    }
+    if (srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0)
+        return;
+    if (srcWidth == dstWidth && srcHeight == dstHeight) {
+        DirectCopy(source, srcX, srcY, dstX, dstY, dstWidth, dstHeight);
+        return;
+    }
+    if (Empty() || source.Empty())
+        return;
+    const int x0 = std::max(dstX, 0);
+    const int x1 =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{dstX} + dstWidth - 1, width_ - 1));
+    const int y0 = std::max(dstY, 0);
+    const int y1 =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{dstY} + dstHeight - 1, height_ - 1));
+    if (x0 > x1 || y0 > y1)
+        return;
+
+    const TAxis horizontal(StretchMode, srcX, srcWidth, dstWidth, source.width_);
+    const TAxis vertical(StretchMode, srcY, srcHeight, dstHeight, source.height_);
+    const TDivider hDivide(horizontal.Denominator());
+    const TDivider vDivide(vertical.Denominator());
+    const std::uint64_t hBetween = horizontal.Between();
+    const std::uint64_t vBetween = vertical.Between();
+
+    // Column records, once per copy.
+    const int columns = x1 - x0 + 1;
+    std::vector<TTap> taps(columns);
+    int usedFrom = source.width_, usedTo = -1;
+    for (int k = 0; k < columns; ++k) {
+        taps[k] = horizontal.Tap(std::int64_t{x0} + k - dstX);
+        if (taps[k].Valid) {
+            usedFrom = std::min(usedFrom, std::min(taps[k].First, taps[k].Last));
+            usedTo = std::max(usedTo, std::max(taps[k].First, taps[k].Last));
+        }
+    }
+
+    const bool sourceTrue = source.bitCount_ == bc24Bit;
+    std::array<TColor, 256> colors{};
+    if (!sourceTrue)
+        source.GetColorTable(colors);
+    std::vector<std::uint8_t> decoded(sourceTrue ? 0 : 3 * static_cast<std::size_t>(source.width_));
+
+    // Row sums of the source rows divided by the horizontal denominator, for the two source
+    // rows used last: neighbouring target rows mostly share them.
+    struct TCachedRow {
+        int Row = -1;
+        std::vector<std::uint32_t> Values;
+    };
+    TCachedRow cache[2];
+    for (auto& c : cache)
+        c.Values.resize(3 * static_cast<std::size_t>(columns));
+    int cacheNext = 0;
+    auto rowSums = [&](int r) -> const std::uint32_t* {
+        for (auto& c : cache)
+            if (c.Row == r)
+                return c.Values.data();
+        TCachedRow& slot = cache[cacheNext];
+        cacheNext ^= 1;
+        slot.Row = r;
+        const std::uint8_t* line = source.ScanLine(r);
+        if (!sourceTrue && usedTo >= usedFrom) {
+            DecodeRow(line, usedFrom, usedTo, source.bitCount_, colors, decoded.data());
+            line = decoded.data();
+        }
+        std::uint32_t* out = slot.Values.data();
+        for (int k = 0; k < columns; ++k) {
+            const TTap& tap = taps[k];
+            if (!tap.Valid)
+                continue;
+            const std::uint8_t* p = line + 3 * static_cast<std::size_t>(tap.First);
+            std::uint64_t b = p[0] * tap.WeightFirst, g = p[1] * tap.WeightFirst,
+                          rr = p[2] * tap.WeightFirst;
+            if (tap.Kind != tkSingle) {
+                if (tap.Kind == tkAll)
+                    for (int x = tap.First + 1; x < tap.Last; ++x) {
+                        const std::uint8_t* q = line + 3 * static_cast<std::size_t>(x);
+                        b += q[0] * hBetween;
+                        g += q[1] * hBetween;
+                        rr += q[2] * hBetween;
+                    }
+                const std::uint8_t* q = line + 3 * static_cast<std::size_t>(tap.Last);
+                b += q[0] * tap.WeightLast;
+                g += q[1] * tap.WeightLast;
+                rr += q[2] * tap.WeightLast;
+            }
+            out[3 * k] = static_cast<std::uint32_t>(hDivide(b));
+            out[3 * k + 1] = static_cast<std::uint32_t>(hDivide(g));
+            out[3 * k + 2] = static_cast<std::uint32_t>(hDivide(rr));
+        }
+        return out;
+    };
+
+    const bool targetTrue = bitCount_ == bc24Bit;
+    const bool dithering = Dither && !targetTrue;
+    std::unique_ptr<TDitherer> ditherer;
+    if (dithering)
+        ditherer = std::make_unique<TDitherer>(*this);
+    std::vector<std::uint64_t> totals(3 * static_cast<std::size_t>(columns));
+    std::vector<std::uint8_t> colorsOut(3 * static_cast<std::size_t>(columns));
+
+    TProgressScope progress(*this);
+    for (int y = y0; y <= y1; ++y) {
+        if (ditherer)
+            ditherer->NextRow();
+        const TTap rowTap = vertical.Tap(std::int64_t{y} - dstY);
+        if (rowTap.Valid) {
+            // The colour of each valid column: rows weighted and summed, then divided.
+            if (rowTap.Kind == tkSingle && rowTap.WeightFirst == vDivide.Divisor()) {
+                const std::uint32_t* s = rowSums(rowTap.First);
+                for (int k = 0; k < 3 * columns; ++k)
+                    colorsOut[k] = static_cast<std::uint8_t>(s[k]);
+            } else {
+                std::fill(totals.begin(), totals.end(), 0);
+                auto addRow = [&](int r, std::uint64_t weight) {
+                    const std::uint32_t* s = rowSums(r);
+                    for (int k = 0; k < 3 * columns; ++k)
+                        totals[k] += s[k] * weight;
+                };
+                addRow(rowTap.First, rowTap.WeightFirst);
+                if (rowTap.Kind != tkSingle) {
+                    if (rowTap.Kind == tkAll)
+                        for (int r = rowTap.First + 1; r < rowTap.Last; ++r)
+                            addRow(r, vBetween);
+                    addRow(rowTap.Last, rowTap.WeightLast);
+                }
+                for (int k = 0; k < 3 * columns; ++k)
+                    colorsOut[k] = static_cast<std::uint8_t>(vDivide(totals[k]));
+            }
+
+            std::uint8_t* row = ScanLine(y);
+            const bool forward = (y & 1) == 0;
+            for (int n = 0; n < columns; ++n) {
+                const int k = forward ? n : columns - 1 - n;
+                if (!taps[k].Valid)
+                    continue;
+                const int x = x0 + k;
+                const std::uint8_t* c = &colorsOut[3 * static_cast<std::size_t>(k)];
+                if (targetTrue) {
+                    std::uint8_t* d = row + 3 * static_cast<std::size_t>(x);
+                    d[0] = c[0];
+                    d[1] = c[1];
+                    d[2] = c[2];
+                } else if (ditherer) {
+                    ditherer->Put(row, x, c[2], c[1], c[0], forward ? 1 : -1);
+                } else {
+                    StoreIndex(row, x, NearestIndex(RGB(c[2], c[1], c[0])));
+                }
+            }
+        }
+        if (DoProgress(y - y0, y1 - y0))
+            break;
+    }
+    Changed();
+}
+
+void TPixelGraphic::DirectCopy(const TPixelGraphic& source, int srcX, int srcY, int dstX, int dstY,
+                               int width, int height)
+{
+    if (Empty() || source.Empty())
+        return;
+    // Offsets t with both dst + t and src + t inside their images.
+    auto overlap = [](int dst, int src, int size, int dstLimit, int srcLimit, std::int64_t& from,
+                      std::int64_t& to) {
+        from = std::max<std::int64_t>({0, -std::int64_t{dst}, -std::int64_t{src}});
+        to = std::min<std::int64_t>(
+            {std::int64_t{size}, std::int64_t{dstLimit} - dst, std::int64_t{srcLimit} - src});
+    };
+    std::int64_t tx0, tx1, ty0, ty1;
+    overlap(dstX, srcX, width, width_, source.width_, tx0, tx1);
+    overlap(dstY, srcY, height, height_, source.height_, ty0, ty1);
+    if (tx0 >= tx1 || ty0 >= ty1)
+        return;
+
+    const bool sourceTrue = source.bitCount_ == bc24Bit;
+    const bool targetTrue = bitCount_ == bc24Bit;
+    std::unique_ptr<TDitherer> ditherer;
+    if (Dither && !targetTrue)
+        ditherer = std::make_unique<TDitherer>(*this);
+    std::array<TColor, 256> colors{};
+    if (!sourceTrue)
+        source.GetColorTable(colors);
+    std::array<std::int64_t, 256> indexMap;
+    indexMap.fill(-1);
+    const int firstRow = static_cast<int>(dstY + ty0), lastRow = static_cast<int>(dstY + ty1 - 1);
+
+    TProgressScope progress(*this);
+    for (std::int64_t t = ty0; t < ty1; ++t) {
+        const int y = static_cast<int>(dstY + t);
+        const std::uint8_t* src = source.ScanLine(static_cast<int>(srcY + t));
+        std::uint8_t* dst = ScanLine(y);
+        if (sourceTrue && targetTrue) {
+            std::memmove(dst + 3 * (dstX + tx0), src + 3 * (srcX + tx0),
+                         3 * static_cast<std::size_t>(tx1 - tx0));
+        } else {
+            if (ditherer)
+                ditherer->NextRow();
+            const bool forward = (y & 1) == 0;
+            for (std::int64_t n = tx0; n < tx1; ++n) {
+                const std::int64_t u = forward ? n : tx1 - 1 - (n - tx0);
+                const int sx = static_cast<int>(srcX + u);
+                const int x = static_cast<int>(dstX + u);
+                std::uint32_t index = 0;
+                TColor c;
+                if (sourceTrue) {
+                    const std::uint8_t* p = src + 3 * static_cast<std::size_t>(sx);
+                    c = RGB(p[2], p[1], p[0]);
+                } else {
+                    index = RawIndex(src, sx, source.bitCount_);
+                    c = colors[index];
+                }
+                if (targetTrue) {
+                    StoreIndex(dst, x, c);
+                } else if (ditherer) {
+                    ditherer->Put(dst, x, GetRValue(c), GetGValue(c), GetBValue(c),
+                                  forward ? 1 : -1);
+                } else if (sourceTrue) {
+                    StoreIndex(dst, x, NearestIndex(c));
+                } else {
+                    if (indexMap[index] < 0)
+                        indexMap[index] = NearestIndex(c);
+                    StoreIndex(dst, x, static_cast<std::uint32_t>(indexMap[index]));
+                }
+            }
+        }
+        if (DoProgress(y - firstRow, lastRow - firstRow))
+            break;
+    }
+    Changed();
+}
+
+} // namespace scenaria

@@ -14,16 +14,17 @@ namespace scenaria {
 namespace {
 
 // Maps -510..510 to 0..255 (index + 510).
-const std::array<std::uint8_t, 1021> ClampTable = [] {
+constexpr std::array<std::uint8_t, 1021> ClampTable = [] {
     std::array<std::uint8_t, 1021> table{};
     for (int i = 0; i < 1021; ++i)
         table[i] = static_cast<std::uint8_t>(std::clamp(i - 510, 0, 255));
     return table;
 }();
 
+// v lies in -510..510: a channel plus a limited error.
 int Clamp255(int v)
 {
-    return ClampTable[std::clamp(v, -510, 510) + 510];
+    return ClampTable[v + 510];
 }
 
 // Exact division by a divisor fixed for a whole copy. Sums below 2^32 are divided by one
@@ -237,13 +238,19 @@ public:
         const int b = target.DitherErrorLimitAuto ? AutoErrorLimit(target.paletteIdent_)
                                                   : target.DitherErrorLimit;
         const bool soft = target.DitherErrorLimitAuto || target.DitherErrorLimitSoft;
+        int limit[256];
         for (int i = 0; i <= 255; ++i) {
             int lim = i < b ? i : (b == 255 ? i : b);
             // The soft knee bends the limit in over b/2 .. 3b/2 instead of cutting at b.
             if (soft && i >= b / 2 && i <= 3 * b / 2 && i < 255)
                 lim = i / 2 + b / 4;
-            limit_[255 + i] = lim;
-            limit_[255 - i] = -lim;
+            limit[i] = lim;
+        }
+        // Rounding (sign(e) * ((|e| + 8) div 16)) and limiting in one look-up per channel.
+        for (int e = 0; e <= MaxError; ++e) {
+            const int lim = limit[std::min((e + 8) >> 4, 255)];
+            limited_[MaxError + e] = lim;
+            limited_[MaxError - e] = -lim;
         }
         current_ = errorsA_.data();
         next_ = errorsB_.data();
@@ -286,12 +293,7 @@ private:
         return (static_cast<std::size_t>(target.Width()) + 2) * 3;
     }
 
-    int Limited(int e) const
-    {
-        int r = e >= 0 ? (e + 8) >> 4 : -((-e + 8) >> 4);
-        r = std::clamp(r, -255, 255);
-        return limit_[255 + r];
-    }
+    int Limited(int e) const { return limited_[std::clamp(e, -MaxError, MaxError) + MaxError]; }
 
     TColor Entry(std::uint32_t index) const
     {
@@ -312,7 +314,9 @@ private:
     std::vector<int> errorsA_, errorsB_;
     int* current_;
     int* next_;
-    std::array<int, 511> limit_{};
+    // An accumulated error is at most 16 weights of 255.
+    static constexpr int MaxError = 16 * 255;
+    std::array<int, 2 * MaxError + 1> limited_{};
     bool gray_ = false;
     bool trueColor_ = false;
 };

@@ -267,6 +267,9 @@ TEST(PixelGraphicTest, PaletteEntriesAndErrors)
     EXPECT_EQ(p.FillValue(), 1u);
     p.SetPaletteCount(0);
     EXPECT_EQ(p.PaletteIdent(), pNone);
+    // An unknown palette without entries has nothing to be nearest to.
+    p.SetPaletteIdent(pUnknown);
+    ExpectThrowWithMessage<EPGNoPalette>([&] { p.NearestIndex(RGB(1, 1, 1)); }, "No palette");
 }
 
 // The colour whose weighted luminance is exactly l, when one exists.
@@ -616,6 +619,14 @@ TEST(PixelGraphicTest, GammaCorrection)
     pal.Gamma = 0.9; // exponent 0.5
     pal.ApplyGammaCorrection();
     EXPECT_EQ(pal.PaletteEntry(0), RGB(181, 255, 0)); // round(255 * sqrt(128/255))
+
+    // A gamma of 0 (or one that is not a number) is no reason to divide by zero.
+    for (double gamma : {0.0, -1.0, std::nan("")}) {
+        rgb.Gamma = gamma;
+        rgb.ApplyGammaCorrection();
+        EXPECT_EQ(rgb.GetPixel(0, 0), RGB(64, 0, 255));
+        EXPECT_DOUBLE_EQ(rgb.Gamma, DisplayGamma);
+    }
 
     GammaCorrection = false;
     rgb.Gamma = 3.6;

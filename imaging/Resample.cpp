@@ -200,6 +200,58 @@ void DecodeRow(const std::uint8_t* row, int from, int to, TBitCount bitCount,
     }
 }
 
+// Sums of one source row over each column record, divided by the horizontal denominator.
+// Acc is 32 bits wide when 255 times the denominator fits, which is the common case.
+template <typename Acc>
+void HorizontalSums(const std::uint8_t* line, const std::vector<TTap>& taps, Acc between,
+                    const TDivider& divide, std::uint32_t* out)
+{
+    for (std::size_t k = 0; k < taps.size(); ++k) {
+        const TTap& tap = taps[k];
+        if (!tap.Valid)
+            continue;
+        const std::uint8_t* p = line + 3 * static_cast<std::size_t>(tap.First);
+        const Acc wf = static_cast<Acc>(tap.WeightFirst);
+        Acc b = p[0] * wf, g = p[1] * wf, r = p[2] * wf;
+        if (tap.Kind != tkSingle) {
+            const std::uint8_t* last = line + 3 * static_cast<std::size_t>(tap.Last);
+            if (tap.Kind == tkAll)
+                for (const std::uint8_t* q = p + 3; q < last; q += 3) {
+                    b += q[0] * between;
+                    g += q[1] * between;
+                    r += q[2] * between;
+                }
+            const Acc wl = static_cast<Acc>(tap.WeightLast);
+            b += last[0] * wl;
+            g += last[1] * wl;
+            r += last[2] * wl;
+        }
+        out[3 * k] = static_cast<std::uint32_t>(divide(b));
+        out[3 * k + 1] = static_cast<std::uint32_t>(divide(g));
+        out[3 * k + 2] = static_cast<std::uint32_t>(divide(r));
+    }
+}
+
+template <typename Acc>
+void AddWeighted(Acc* totals, const std::uint32_t* sums, std::size_t count, Acc weight)
+{
+    for (std::size_t k = 0; k < count; ++k)
+        totals[k] += sums[k] * weight;
+}
+
+template <typename Acc>
+void DivideTotals(const Acc* totals, std::size_t count, const TDivider& divide, std::uint8_t* out)
+{
+    for (std::size_t k = 0; k < count; ++k)
+        out[k] = static_cast<std::uint8_t>(divide(totals[k]));
+}
+
+// True when sums of 255 times weights adding up to denominator fit 32 bits.
+bool Fits32(std::uint64_t denominator)
+{
+    return denominator < (std::uint64_t{1} << 32) / 256;
+}
+
 int AutoErrorLimit(TPaletteIdent kind)
 {
     switch (kind) {
@@ -355,6 +407,8 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
     const TDivider vDivide(vertical.Denominator());
     const std::uint64_t hBetween = horizontal.Between();
     const std::uint64_t vBetween = vertical.Between();
+    const bool narrowH = Fits32(horizontal.Denominator()) && Fits32(hBetween);
+    const bool narrowV = Fits32(vertical.Denominator()) && Fits32(vBetween);
 
     // Column records, once per copy.
     const int columns = x1 - x0 + 1;
@@ -397,30 +451,11 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
             line = decoded.data();
         }
         std::uint32_t* out = slot.Values.data();
-        for (int k = 0; k < columns; ++k) {
-            const TTap& tap = taps[k];
-            if (!tap.Valid)
-                continue;
-            const std::uint8_t* p = line + 3 * static_cast<std::size_t>(tap.First);
-            std::uint64_t b = p[0] * tap.WeightFirst, g = p[1] * tap.WeightFirst,
-                          rr = p[2] * tap.WeightFirst;
-            if (tap.Kind != tkSingle) {
-                if (tap.Kind == tkAll)
-                    for (int x = tap.First + 1; x < tap.Last; ++x) {
-                        const std::uint8_t* q = line + 3 * static_cast<std::size_t>(x);
-                        b += q[0] * hBetween;
-                        g += q[1] * hBetween;
-                        rr += q[2] * hBetween;
-                    }
-                const std::uint8_t* q = line + 3 * static_cast<std::size_t>(tap.Last);
-                b += q[0] * tap.WeightLast;
-                g += q[1] * tap.WeightLast;
-                rr += q[2] * tap.WeightLast;
-            }
-            out[3 * k] = static_cast<std::uint32_t>(hDivide(b));
-            out[3 * k + 1] = static_cast<std::uint32_t>(hDivide(g));
-            out[3 * k + 2] = static_cast<std::uint32_t>(hDivide(rr));
-        }
+        if (narrowH)
+            HorizontalSums<std::uint32_t>(line, taps, static_cast<std::uint32_t>(hBetween), hDivide,
+                                          out);
+        else
+            HorizontalSums<std::uint64_t>(line, taps, hBetween, hDivide, out);
         return out;
     };
 
@@ -429,7 +464,9 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
     std::unique_ptr<TDitherer> ditherer;
     if (dithering)
         ditherer = std::make_unique<TDitherer>(*this);
-    std::vector<std::uint64_t> totals(3 * static_cast<std::size_t>(columns));
+    const std::size_t values = 3 * static_cast<std::size_t>(columns);
+    std::vector<std::uint32_t> totals32(narrowV ? values : 0);
+    std::vector<std::uint64_t> totals64(narrowV ? 0 : values);
     std::vector<std::uint8_t> colorsOut(3 * static_cast<std::size_t>(columns));
 
     TProgressScope progress(*this);
@@ -444,11 +481,15 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
                 for (int k = 0; k < 3 * columns; ++k)
                     colorsOut[k] = static_cast<std::uint8_t>(s[k]);
             } else {
-                std::fill(totals.begin(), totals.end(), 0);
+                std::fill(totals32.begin(), totals32.end(), 0);
+                std::fill(totals64.begin(), totals64.end(), 0);
                 auto addRow = [&](int r, std::uint64_t weight) {
-                    const std::uint32_t* s = rowSums(r);
-                    for (int k = 0; k < 3 * columns; ++k)
-                        totals[k] += s[k] * weight;
+                    const std::uint32_t* sums = rowSums(r);
+                    if (narrowV)
+                        AddWeighted<std::uint32_t>(totals32.data(), sums, values,
+                                                   static_cast<std::uint32_t>(weight));
+                    else
+                        AddWeighted<std::uint64_t>(totals64.data(), sums, values, weight);
                 };
                 addRow(rowTap.First, rowTap.WeightFirst);
                 if (rowTap.Kind != tkSingle) {
@@ -457,8 +498,10 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
                             addRow(r, vBetween);
                     addRow(rowTap.Last, rowTap.WeightLast);
                 }
-                for (int k = 0; k < 3 * columns; ++k)
-                    colorsOut[k] = static_cast<std::uint8_t>(vDivide(totals[k]));
+                if (narrowV)
+                    DivideTotals(totals32.data(), values, vDivide, colorsOut.data());
+                else
+                    DivideTotals(totals64.data(), values, vDivide, colorsOut.data());
             }
 
             std::uint8_t* row = ScanLine(y);

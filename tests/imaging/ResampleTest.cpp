@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -137,6 +138,23 @@ TEST(ResampleTest, ShrinkingAveragesAreas)
             EXPECT_NEAR(GetGValue(got), sum[1] / 9, 1);
             EXPECT_NEAR(GetBValue(got), sum[2] / 9, 1);
         }
+}
+
+TEST(ResampleTest, VeryWideSourcesSumInSixtyFourBits)
+{
+    // 2^24 + 2^17 columns averaged into 2: 255 times the column count overflows 32 bits.
+    const int width = (1 << 24) + (1 << 17);
+    TPixelGraphic source;
+    source.SetSize(width, 1, bc1Bit);
+    source.SetPaletteIdent(pBlackWhite);
+    std::uint8_t* row = source.ScanLine(0);
+    const int white = width / 4 * 3;
+    std::memset(row, 0xFF, white / 8);
+    TPixelGraphic target;
+    target.SetSize(2, 1, bc24Bit);
+    target.CopyFrom(source);
+    EXPECT_EQ(target.GetPixel(0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(target.GetPixel(1, 0), RGB(127, 127, 127));
 }
 
 TEST(ResampleTest, UniformPicturesStayUniformInEveryModeAndSize)

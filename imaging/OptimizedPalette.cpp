@@ -318,7 +318,8 @@ private:
     std::array<int, 8> reducible_{};
 };
 
-std::vector<TColor> OctreeColors(TPixelGraphic& target, const TPixelGraphic& source, int n)
+std::vector<TColor> OctreeColors(TPixelGraphic& target, const TPixelGraphic& source,
+                                 const std::array<TColor, 256>& colors, int n)
 {
     std::array<std::uint64_t, 256> counts{};
     const int height = source.Height();
@@ -329,8 +330,6 @@ std::vector<TColor> OctreeColors(TPixelGraphic& target, const TPixelGraphic& sou
         if (target.DoProgress(y, height - 1))
             break;
     }
-    std::array<TColor, 256> colors{};
-    source.GetColorTable(colors);
     TOctree tree(n);
     for (int i = 0; i < 256; ++i)
         if (counts[i])
@@ -351,10 +350,13 @@ void MakeOptimizedPalette(TPixelGraphic& target, const TPixelGraphic& source, in
         target.SetPaletteCount(std::min(maxColors, 16));
         return;
     }
+    // Taken before the target's palette goes, in case the target is the source itself.
+    std::array<TColor, 256> sourceColors{};
+    source.GetColorTable(sourceColors);
     target.SetPaletteCount(0);
     const std::vector<TColor> colors = source.BitCount() == bc24Bit
                                            ? MedianCutColors(target, source, n)
-                                           : OctreeColors(target, source, n);
+                                           : OctreeColors(target, source, sourceColors, n);
     target.SetPaletteCount(static_cast<int>(colors.size()));
     for (std::size_t i = 0; i < colors.size(); ++i)
         target.SetPaletteEntry(static_cast<int>(i), colors[i]);

@@ -131,6 +131,10 @@ TEST(OptimizedPaletteTest, OctreeKeepsFewColoursExactly)
 
     MakeOptimizedPalette(target, source, 8 + 16, true);
     EXPECT_EQ(target.PaletteCount(), 3 + 16);
+
+    // An image can be given a palette made from its own pixels.
+    MakeOptimizedPalette(source, source, 8, false);
+    EXPECT_EQ(Entries(source), entries);
 }
 
 TEST(OptimizedPaletteTest, OctreeReducesToTheLimitAndWeighsByPixelCount)

@@ -1,5 +1,6 @@
 #include "imaging/Canvas.h"
 
+#include "imaging/Messages.h"
 #include "imaging/PixelGraphic.h"
 
 #include <algorithm>
@@ -32,6 +33,11 @@ TSpan MapSpan(int from, int to, int sourceSize, int limit)
         first = std::max<std::int64_t>(0, std::int64_t{from} - limit + 1);
         last = std::min<std::int64_t>(count, std::int64_t{from} + 1);
     }
+    // Two ints per position: refused, like an image, beyond the size ceiling.
+    if (last > first && static_cast<std::uint64_t>(last - first) * 8 > MaxImageBytes)
+        throw EPGInvalidSize(PGMessage(pgmInvalidSize, "image"));
+    span.Target.reserve(static_cast<std::size_t>(std::max<std::int64_t>(last - first, 0)));
+    span.Source.reserve(span.Target.capacity());
     for (std::int64_t i = first; i < last; ++i) {
         span.Target.push_back(static_cast<int>(to >= from ? from + i : from - i));
         span.Source.push_back(static_cast<int>((2 * i + 1) * sourceSize / (2 * count)));

@@ -187,44 +187,65 @@ std::uint32_t RawIndex(const std::uint8_t* row, int x, TBitCount bitCount)
     }
 }
 
-// Expands columns [from, to] of a palette image's row to blue-green-red bytes at out + 3x.
-void DecodeRow(const std::uint8_t* row, int from, int to, TBitCount bitCount,
-               const std::array<TColor, 256>& colors, std::uint8_t* out)
-{
-    for (int x = from; x <= to; ++x) {
-        const TColor c = colors[RawIndex(row, x, bitCount)];
-        std::uint8_t* o = out + 3 * static_cast<std::size_t>(x);
-        o[0] = static_cast<std::uint8_t>(GetBValue(c));
-        o[1] = static_cast<std::uint8_t>(GetGValue(c));
-        o[2] = static_cast<std::uint8_t>(GetRValue(c));
+// Reads the colour of column x of a source row as blue, green and red.
+struct TTrueColorRow {
+    const std::uint8_t* Line;
+    void Get(std::size_t x, unsigned& b, unsigned& g, unsigned& r) const
+    {
+        const std::uint8_t* p = Line + 3 * x;
+        b = p[0];
+        g = p[1];
+        r = p[2];
     }
+};
+
+template <TBitCount Bits> struct TPaletteRow {
+    const std::uint8_t* Line;
+    const std::array<TColor, 256>* Colors;
+    void Get(std::size_t x, unsigned& b, unsigned& g, unsigned& r) const
+    {
+        const TColor c = (*Colors)[RawIndex(Line, static_cast<int>(x), Bits)];
+        b = static_cast<unsigned>(GetBValue(c));
+        g = static_cast<unsigned>(GetGValue(c));
+        r = static_cast<unsigned>(GetRValue(c));
+    }
+};
+
+// Refuses the helper arrays of an operation on an absurdly wide image before allocating them.
+void CheckWorkspace(std::uint64_t bytes)
+{
+    if (bytes > MaxImageBytes)
+        throw EPGInvalidSize(PGMessage(pgmInvalidSize, "image"));
 }
 
 // Sums of one source row over each column record, divided by the horizontal denominator.
 // Acc is 32 bits wide when 255 times the denominator fits, which is the common case.
-template <typename Acc>
-void HorizontalSums(const std::uint8_t* line, const std::vector<TTap>& taps, Acc between,
+template <typename Acc, typename Row>
+void HorizontalSums(const Row& row, const std::vector<TTap>& taps, Acc between,
                     const TDivider& divide, std::uint32_t* out)
 {
     for (std::size_t k = 0; k < taps.size(); ++k) {
         const TTap& tap = taps[k];
         if (!tap.Valid)
             continue;
-        const std::uint8_t* p = line + 3 * static_cast<std::size_t>(tap.First);
+        unsigned pb, pg, pr;
+        row.Get(static_cast<std::size_t>(tap.First), pb, pg, pr);
         const Acc wf = static_cast<Acc>(tap.WeightFirst);
-        Acc b = p[0] * wf, g = p[1] * wf, r = p[2] * wf;
+        Acc b = pb * wf, g = pg * wf, r = pr * wf;
         if (tap.Kind != tkSingle) {
-            const std::uint8_t* last = line + 3 * static_cast<std::size_t>(tap.Last);
             if (tap.Kind == tkAll)
-                for (const std::uint8_t* q = p + 3; q < last; q += 3) {
-                    b += q[0] * between;
-                    g += q[1] * between;
-                    r += q[2] * between;
+                for (std::size_t x = static_cast<std::size_t>(tap.First) + 1;
+                     x < static_cast<std::size_t>(tap.Last); ++x) {
+                    row.Get(x, pb, pg, pr);
+                    b += pb * between;
+                    g += pg * between;
+                    r += pr * between;
                 }
+            row.Get(static_cast<std::size_t>(tap.Last), pb, pg, pr);
             const Acc wl = static_cast<Acc>(tap.WeightLast);
-            b += last[0] * wl;
-            g += last[1] * wl;
-            r += last[2] * wl;
+            b += pb * wl;
+            g += pg * wl;
+            r += pr * wl;
         }
         out[3 * k] = static_cast<std::uint32_t>(divide(b));
         out[3 * k + 1] = static_cast<std::uint32_t>(divide(g));
@@ -342,7 +363,9 @@ public:
 private:
     static std::size_t Slots(const TPixelGraphic& target)
     {
-        return (static_cast<std::size_t>(target.Width()) + 2) * 3;
+        const std::uint64_t slots = (static_cast<std::uint64_t>(target.Width()) + 2) * 3;
+        CheckWorkspace(2 * sizeof(int) * slots);
+        return static_cast<std::size_t>(slots);
     }
 
     int Limited(int e) const { return limited_[std::clamp(e, -MaxError, MaxError) + MaxError]; }
@@ -412,21 +435,15 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
 
     // Column records, once per copy.
     const int columns = x1 - x0 + 1;
+    CheckWorkspace(std::uint64_t{96} * static_cast<std::uint64_t>(columns));
     std::vector<TTap> taps(columns);
-    int usedFrom = source.width_, usedTo = -1;
-    for (int k = 0; k < columns; ++k) {
+    for (int k = 0; k < columns; ++k)
         taps[k] = horizontal.Tap(std::int64_t{x0} + k - dstX);
-        if (taps[k].Valid) {
-            usedFrom = std::min(usedFrom, std::min(taps[k].First, taps[k].Last));
-            usedTo = std::max(usedTo, std::max(taps[k].First, taps[k].Last));
-        }
-    }
 
     const bool sourceTrue = source.bitCount_ == bc24Bit;
     std::array<TColor, 256> colors{};
     if (!sourceTrue)
         source.GetColorTable(colors);
-    std::vector<std::uint8_t> decoded(sourceTrue ? 0 : 3 * static_cast<std::size_t>(source.width_));
 
     // Row sums of the source rows divided by the horizontal denominator, for the two source
     // rows used last: neighbouring target rows mostly share them.
@@ -446,16 +463,28 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
         cacheNext ^= 1;
         slot.Row = r;
         const std::uint8_t* line = source.ScanLine(r);
-        if (!sourceTrue && usedTo >= usedFrom) {
-            DecodeRow(line, usedFrom, usedTo, source.bitCount_, colors, decoded.data());
-            line = decoded.data();
-        }
         std::uint32_t* out = slot.Values.data();
-        if (narrowH)
-            HorizontalSums<std::uint32_t>(line, taps, static_cast<std::uint32_t>(hBetween), hDivide,
-                                          out);
-        else
-            HorizontalSums<std::uint64_t>(line, taps, hBetween, hDivide, out);
+        auto sums = [&](const auto& row) {
+            if (narrowH)
+                HorizontalSums<std::uint32_t>(row, taps, static_cast<std::uint32_t>(hBetween),
+                                              hDivide, out);
+            else
+                HorizontalSums<std::uint64_t>(row, taps, hBetween, hDivide, out);
+        };
+        switch (source.bitCount_) {
+        case bc1Bit:
+            sums(TPaletteRow<bc1Bit>{line, &colors});
+            break;
+        case bc4Bit:
+            sums(TPaletteRow<bc4Bit>{line, &colors});
+            break;
+        case bc8Bit:
+            sums(TPaletteRow<bc8Bit>{line, &colors});
+            break;
+        default:
+            sums(TTrueColorRow{line});
+            break;
+        }
         return out;
     };
 

@@ -1,3 +1,4 @@
+#include "imaging/Canvas.h"
 #include "imaging/Palettes.h"
 #include "imaging/PixelGraphic.h"
 
@@ -279,6 +280,20 @@ TEST(ResampleTest, HostileRectanglesDoNothingHarmful)
     target.CopyFrom(empty);
     empty.CopyFrom(source);
     EXPECT_TRUE(empty.Empty());
+}
+
+TEST(ResampleTest, AbsurdlyWideTargetsAreRefusedBeforeAllocating)
+{
+    // 2^31 - 1 one-bit pixels fit the pixel ceiling, but the helper rows of a copy (a few
+    // dozen bytes per column) would not.
+    TPixelGraphic wide;
+    wide.SetSize(0x7FFFFFFF, 1, bc1Bit);
+    wide.SetPaletteIdent(pBlackWhite);
+    TPixelGraphic small;
+    RandomImage(small, 3, 1, 4);
+    EXPECT_THROW(wide.CopyFrom(small), EPGInvalidSize);
+    EXPECT_THROW(wide.CopyRect(small, 0, 0, 3, 1, 0, 0, 0x7FFFFFFF, 1), EPGInvalidSize);
+    EXPECT_THROW(wide.Canvas().StretchDraw({0, 0, 0x7FFFFFFF, 1}, small), EPGInvalidSize);
 }
 
 TEST(ResampleTest, CopyOntoItselfReadsTheOriginal)

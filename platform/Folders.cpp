@@ -104,6 +104,16 @@ std::string PictureFolder(const TEnvLookup& env)
     return home;
 }
 
+std::string DataHome(const TEnvLookup& env)
+{
+    return XdgBase(env, "XDG_DATA_HOME", ".local/share");
+}
+
+std::string ConfigHome(const TEnvLookup& env)
+{
+    return XdgBase(env, "XDG_CONFIG_HOME", ".config");
+}
+
 std::string SaveFolderDefault(const TEnvLookup& env)
 {
     const std::string temp = env("temp");

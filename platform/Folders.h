@@ -27,6 +27,12 @@ std::string PictureFolder(const TEnvLookup& env = ProcessEnv);
 // The "temp" variable when set, else $XDG_CACHE_HOME/scenaria (default ~/.cache/scenaria).
 std::string SaveFolderDefault(const TEnvLookup& env = ProcessEnv);
 
+// $XDG_DATA_HOME when it is an absolute path, else ~/.local/share.
+std::string DataHome(const TEnvLookup& env = ProcessEnv);
+
+// $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
+std::string ConfigHome(const TEnvLookup& env = ProcessEnv);
+
 // $HOME, else the password database's entry.
 std::string HomeFolder(const TEnvLookup& env = ProcessEnv);
 

@@ -1,0 +1,150 @@
+#include "platform/WallpaperAlias.h"
+
+#include "platform/Uri.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace scenaria {
+namespace {
+
+std::string NameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file's extension when it is plain letters and digits (the alias must be a name that no
+// desktop can misread), else none.
+std::string PlainExtension(const std::string& name)
+{
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
+        return {};
+    const std::string extension = name.substr(dot);
+    const bool plain = std::all_of(extension.begin() + 1, extension.end(),
+                                   [](unsigned char c) { return c < 0x80 && std::isalnum(c); });
+    return plain ? extension : std::string();
+}
+
+// Copies into a new file that must not exist yet; false with errno set when it cannot.
+bool CopyExclusively(const std::string& from, const std::string& to)
+{
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (out < 0) {
+        const int error = errno;
+        ::close(in);
+        errno = error;
+        return false;
+    }
+    char buffer[65536];
+    bool ok = true;
+    while (ok) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t written = ::write(out, buffer + done, static_cast<std::size_t>(n - done));
+            if (written < 0 && errno == EINTR)
+                continue;
+            ok = written > 0;
+            done += std::max<ssize_t>(written, 0);
+        }
+    }
+    const int error = errno;
+    ::close(in);
+    if (::close(out) != 0)
+        ok = false;
+    if (!ok) {
+        ::unlink(to.c_str());
+        errno = error ? error : EIO;
+    }
+    return ok;
+}
+
+} // namespace
+
+std::string MakeWallpaperAlias(const std::string& file, std::string& error)
+{
+    const auto slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
+    const std::string extension = PlainExtension(NameOf(file));
+    std::string stem = TemporaryBitmapName;
+    stem.erase(stem.rfind('.'));
+    bool linksWork = true;
+    for (int counter = 1; counter < 10000; ++counter) {
+        const std::string alias =
+            (folder == "/" ? "" : folder) + "/" + stem + "." + std::to_string(counter) + extension;
+        if (linksWork) {
+            if (::link(file.c_str(), alias.c_str()) == 0)
+                return alias;
+            if (errno == EEXIST)
+                continue;
+            // File systems without hard links (FAT, some network shares) get a copy.
+            if (errno != EPERM && errno != EXDEV && errno != EMLINK && errno != ENOTSUP &&
+                errno != EOPNOTSUPP && errno != ENOSYS) {
+                error = "cannot make an alias of " + file + ": " + std::strerror(errno);
+                return {};
+            }
+            linksWork = false;
+        }
+        if (CopyExclusively(file, alias))
+            return alias;
+        if (errno != EEXIST) {
+            error = "cannot make an alias of " + file + ": " + std::strerror(errno);
+            return {};
+        }
+    }
+    error = "no free alias name beside " + file;
+    return {};
+}
+
+TPlatformStatus TWallpaperAliases::Show(const std::string& file, bool nameAccepted,
+                                        const TApply& apply)
+{
+    const std::string absolute = AbsolutePath(file);
+    const bool sameName =
+        absolute == shown_ || (shown_.empty() && NameOf(absolute) == TemporaryBitmapName);
+    std::string name = absolute;
+    std::string alias;
+    if (sameName || !nameAccepted) {
+        std::string error;
+        alias = MakeWallpaperAlias(absolute, error);
+        if (alias.empty())
+            return TPlatformStatus::Failure(error);
+        name = alias;
+    }
+    if (!alias.empty())
+        aliases_.push_back(alias);
+    const TPlatformStatus status = apply(name);
+    if (!status.Ok) {
+        // The desktop may have taken part of it (one monitor of several): the alias stays
+        // until a later change succeeds. What it shows now is not known.
+        shown_.clear();
+        return status;
+    }
+    shown_ = name;
+    std::vector<std::string> kept;
+    for (const auto& old : aliases_) {
+        if (old == name)
+            kept.push_back(old);
+        else
+            ::unlink(old.c_str());
+    }
+    aliases_ = std::move(kept);
+    return status;
+}
+
+} // namespace scenaria

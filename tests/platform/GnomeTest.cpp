@@ -1,0 +1,125 @@
+// GNOME's own settings, through the real gsettings with Debian's schemas, kept in a keyfile of
+// the test's own instead of the session's dconf.
+
+#include "platform/LinuxPlatform.h"
+#include "platform/Process.h"
+#include "platform/Uri.h"
+
+#include "PlatformTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace scenaria {
+namespace {
+
+using testing::ReadFile;
+namespace fs = std::filesystem;
+
+const char* const Schema = "org.gnome.desktop.background";
+
+class GnomeTest : public testing::TIsolatedTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(testing::RequireProgram("gsettings", "libglib2.0-bin"));
+        env_.Set("GSETTINGS_BACKEND", "keyfile");
+        env_.Set("XDG_CURRENT_DESKTOP", "GNOME");
+        const auto keys = RunProcess({"gsettings", "list-keys", Schema});
+        ASSERT_TRUE(keys.Succeeded())
+            << "the schema " << Schema
+            << " is missing: install the Debian package gsettings-desktop-schemas ("
+            << keys.Failure("gsettings") << ")";
+        ASSERT_NE(keys.Out.find("picture-uri-dark\n"), std::string::npos)
+            << "these schemas predate GNOME 42 (no picture-uri-dark)";
+    }
+
+    std::string Get(const std::string& key)
+    {
+        const auto result = RunProcess({"gsettings", "get", Schema, key});
+        EXPECT_TRUE(result.Succeeded()) << result.Failure("gsettings get " + key);
+        std::string value = result.Out;
+        while (!value.empty() && value.back() == '\n')
+            value.pop_back();
+        return value;
+    }
+
+    // The file behind a stored 'file://...' value.
+    std::string FileOf(const std::string& stored)
+    {
+        const std::string prefix = "'file://";
+        EXPECT_EQ(stored.rfind(prefix, 0), 0u) << stored;
+        const std::string encoded = stored.substr(prefix.size(), stored.size() - prefix.size() - 1);
+        std::string path;
+        for (std::size_t i = 0; i < encoded.size(); ++i) {
+            if (encoded[i] == '%' && i + 2 < encoded.size()) {
+                path += static_cast<char>(std::stoi(encoded.substr(i + 1, 2), nullptr, 16));
+                i += 2;
+            } else {
+                path += encoded[i];
+            }
+        }
+        return path;
+    }
+};
+
+TEST_F(GnomeTest, BothUriKeysAndTheOptionFollowEachInstall)
+{
+    const std::string picture = home_.Write("Pictures/my holiday \xC3\xA9t\xC3\xA9.bmp", "p");
+    const std::string other = home_.Write("Pictures/other.png", "o");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_TRUE(platform.InitializeDesktop());
+
+    for (const auto& [file, tiled, option] :
+         {std::tuple{picture, true, "'wallpaper'"}, std::tuple{other, false, "'centered'"}}) {
+        const auto status = platform.InstallClassic(file, tiled);
+        ASSERT_TRUE(status.Ok) << status.Error;
+        EXPECT_EQ(Get("picture-uri"), "'" + FileUri(file) + "'");
+        EXPECT_EQ(Get("picture-uri-dark"), "'" + FileUri(file) + "'");
+        EXPECT_EQ(Get("picture-options"), option);
+    }
+    const auto stretched = platform.InstallActiveDesktop(picture, wsStretch);
+    ASSERT_TRUE(stretched.Ok) << stretched.Error;
+    EXPECT_EQ(Get("picture-options"), "'stretched'");
+    EXPECT_EQ(Get("picture-uri"), "'" + FileUri(picture) + "'");
+    EXPECT_EQ(FileOf(Get("picture-uri")), picture);
+}
+
+TEST_F(GnomeTest, TheSameTemporaryBitmapWithNewContentGetsANewUriEveryTime)
+{
+    const std::string bitmap = (Home() / ".cache/scenaria/~scxtmp.bmp").string();
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    std::string previousUri;
+    std::string previousFile;
+    for (const char* content : {"first", "second", "third"}) {
+        SCOPED_TRACE(content);
+        home_.Write(".cache/scenaria/~scxtmp.bmp", content);
+        const auto status = platform.InstallClassic(bitmap, true);
+        ASSERT_TRUE(status.Ok) << status.Error;
+        const std::string uri = Get("picture-uri");
+        EXPECT_NE(uri, previousUri);
+        EXPECT_EQ(Get("picture-uri-dark"), uri);
+        const std::string shown = FileOf(uri);
+        EXPECT_EQ(fs::path(shown).parent_path(), fs::path(bitmap).parent_path());
+        EXPECT_EQ(ReadFile(shown), content);
+        if (!previousFile.empty() && previousFile != bitmap) {
+            EXPECT_FALSE(fs::exists(previousFile)) << "the previous alias is left behind";
+        }
+        previousUri = uri;
+        previousFile = shown;
+    }
+    EXPECT_TRUE(fs::exists(bitmap));
+}
+
+TEST_F(GnomeTest, AMissingSchemaIsAnErrorStatusAndNoCrash)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "X-Cinnamon");
+    // Debian's schemas have no Cinnamon: gsettings refuses, and says why.
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const auto status = platform.InstallClassic(home_.Write("a.bmp", "a"), true);
+    EXPECT_FALSE(status.Ok);
+    EXPECT_NE(status.Error.find("org.cinnamon.desktop.background"), std::string::npos)
+        << status.Error;
+}
+
+} // namespace
+} // namespace scenaria

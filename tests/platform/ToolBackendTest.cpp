@@ -1,0 +1,291 @@
+// Every desktop that is driven by a command-line tool, against a recording stand-in of that
+// tool placed first on PATH.
+
+#include "platform/LinuxPlatform.h"
+#include "platform/Uri.h"
+
+#include "PlatformTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace scenaria {
+namespace {
+
+using testing::TFakeTools;
+using testing::TInvocation;
+namespace fs = std::filesystem;
+
+class ToolBackendTest : public testing::TIsolatedTest {
+protected:
+    // Three pictures, one per style, so that no name repeats.
+    void InstallAllStyles(TLinuxPlatform& platform)
+    {
+        tile_ = home_.Write("pics/tile.bmp", "t");
+        centre_ = home_.Write("pics/centre.bmp", "c");
+        stretch_ = home_.Write("pics/stretch.jpg", "s");
+        const auto tiled = platform.InstallClassic(tile_, true);
+        EXPECT_TRUE(tiled.Ok) << tiled.Error;
+        const auto centred = platform.InstallClassic(centre_, false);
+        EXPECT_TRUE(centred.Ok) << centred.Error;
+        const auto stretched = platform.InstallActiveDesktop(stretch_, wsStretch);
+        EXPECT_TRUE(stretched.Ok) << stretched.Error;
+    }
+
+    std::string tile_, centre_, stretch_;
+};
+
+TEST_F(ToolBackendTest, CinnamonSetsItsOwnSchemaWithFileUris)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "X-Cinnamon");
+    TFakeTools tools(env_);
+    tools.Add("gsettings");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_TRUE(platform.InitializeDesktop());
+    InstallAllStyles(platform);
+
+    const std::string schema = "org.cinnamon.desktop.background";
+    const std::vector<TInvocation> expected = {
+        {"gsettings", "set", schema, "picture-options", "'wallpaper'"},
+        {"gsettings", "set", schema, "picture-uri", "'" + FileUri(tile_) + "'"},
+        {"gsettings", "set", schema, "picture-options", "'centered'"},
+        {"gsettings", "set", schema, "picture-uri", "'" + FileUri(centre_) + "'"},
+        {"gsettings", "set", schema, "picture-options", "'stretched'"},
+        {"gsettings", "set", schema, "picture-uri", "'" + FileUri(stretch_) + "'"},
+    };
+    EXPECT_EQ(tools.Calls(), expected);
+}
+
+TEST_F(ToolBackendTest, MateTakesAPlainPathQuotedForGVariant)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "MATE");
+    TFakeTools tools(env_);
+    tools.Add("gsettings");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    InstallAllStyles(platform);
+    const std::string quoted = home_.Write("it's \\ here.bmp", "q");
+    ASSERT_TRUE(platform.InstallClassic(quoted, true).Ok);
+
+    const std::string schema = "org.mate.background";
+    std::string escaped = quoted;
+    escaped.replace(escaped.find("it's \\"), 6, "it\\'s \\\\");
+    const std::vector<TInvocation> expected = {
+        {"gsettings", "set", schema, "picture-options", "'wallpaper'"},
+        {"gsettings", "set", schema, "picture-filename", "'" + tile_ + "'"},
+        {"gsettings", "set", schema, "picture-options", "'centered'"},
+        {"gsettings", "set", schema, "picture-filename", "'" + centre_ + "'"},
+        {"gsettings", "set", schema, "picture-options", "'stretched'"},
+        {"gsettings", "set", schema, "picture-filename", "'" + stretch_ + "'"},
+        {"gsettings", "set", schema, "picture-options", "'wallpaper'"},
+        {"gsettings", "set", schema, "picture-filename", "'" + escaped + "'"},
+    };
+    EXPECT_EQ(tools.Calls(), expected);
+}
+
+TEST_F(ToolBackendTest, GnomeBeforeVersion42HasNoDarkKeyToSet)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "Budgie:GNOME");
+    TFakeTools tools(env_);
+    tools.Add("gsettings", "picture-options\npicture-uri\nprimary-color\n", 0, {}, "list-keys");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const std::string file = home_.Write("a.png", "a");
+    ASSERT_TRUE(platform.InstallClassic(file, false).Ok);
+    const std::string schema = "org.gnome.desktop.background";
+    const std::vector<TInvocation> expected = {
+        {"gsettings", "set", schema, "picture-options", "'centered'"},
+        {"gsettings", "set", schema, "picture-uri", "'" + FileUri(file) + "'"},
+        {"gsettings", "list-keys", schema},
+    };
+    EXPECT_EQ(tools.Calls(), expected);
+}
+
+TEST_F(ToolBackendTest, XfceSetsEveryListedBackdropAndNoOther)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "XFCE");
+    TFakeTools tools(env_);
+    tools.Add("xfconf-query",
+              "/backdrop/screen0/monitorHDMI-1/workspace0/image-style\n"
+              "/backdrop/screen0/monitorHDMI-1/workspace0/last-image\n"
+              "/backdrop/screen0/monitor0/image-path\n"
+              "/backdrop/screen0/monitoreDP-1/workspace0/last-image\n"
+              "/backdrop/screen0/monitoreDP-1/workspace1/last-image\n"
+              "/desktop-icons/style\n",
+              0, {}, "-l");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_TRUE(platform.InitializeDesktop());
+    InstallAllStyles(platform);
+
+    const std::vector<std::string> monitors = {"/backdrop/screen0/monitorHDMI-1/workspace0",
+                                               "/backdrop/screen0/monitoreDP-1/workspace0",
+                                               "/backdrop/screen0/monitoreDP-1/workspace1"};
+    std::vector<TInvocation> expected;
+    for (const auto& [file, style] :
+         {std::pair{tile_, "2"}, std::pair{centre_, "1"}, std::pair{stretch_, "3"}}) {
+        expected.push_back({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+        for (const auto& monitor : monitors) {
+            expected.push_back({"xfconf-query", "-c", "xfce4-desktop", "-p",
+                                monitor + "/image-style", "-n", "-t", "int", "-s", style});
+            expected.push_back(
+                {"xfconf-query", "-c", "xfce4-desktop", "-p", monitor + "/last-image", "-s", file});
+        }
+    }
+    EXPECT_EQ(tools.Calls(), expected);
+}
+
+TEST_F(ToolBackendTest, XfceWithoutAnyBackdropIsAnErrorNotAGuessedMonitorName)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "XFCE");
+    TFakeTools tools(env_);
+    tools.Add("xfconf-query", "/desktop-icons/style\n", 0, {}, "-l");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const auto status = platform.InstallClassic(home_.Write("a.bmp", "a"), true);
+    EXPECT_FALSE(status.Ok);
+    EXPECT_NE(status.Error.find("XFCE"), std::string::npos) << status.Error;
+    EXPECT_EQ(tools.Calls().size(), 1u);
+}
+
+TEST_F(ToolBackendTest, LxqtAndLxdeHandTheFileToTheirFileManagers)
+{
+    for (const auto& [desktop, tool] :
+         {std::pair{"LXQt", "pcmanfm-qt"}, std::pair{"LXDE", "pcmanfm"}}) {
+        SCOPED_TRACE(desktop);
+        env_.Set("XDG_CURRENT_DESKTOP", desktop);
+        TFakeTools tools(env_);
+        tools.Add(tool);
+        TLinuxPlatform platform("/usr/bin/scenarix");
+        InstallAllStyles(platform);
+        const std::vector<TInvocation> expected = {
+            {tool, "--set-wallpaper", tile_, "--wallpaper-mode", "tile"},
+            {tool, "--set-wallpaper", centre_, "--wallpaper-mode", "center"},
+            {tool, "--set-wallpaper", stretch_, "--wallpaper-mode", "stretch"},
+        };
+        EXPECT_EQ(tools.Calls(), expected);
+    }
+}
+
+TEST_F(ToolBackendTest, SwayGetsTheFileQuotedForItsParserAndAliasesForUnsafeNames)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "sway");
+    TFakeTools tools(env_);
+    tools.Add("swaymsg");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    InstallAllStyles(platform);
+    std::vector<TInvocation> expected = {
+        {"swaymsg", "output", "*", "bg", "\"'" + tile_ + "'\"", "tile"},
+        {"swaymsg", "output", "*", "bg", "\"'" + centre_ + "'\"", "center"},
+        {"swaymsg", "output", "*", "bg", "\"'" + stretch_ + "'\"", "stretch"},
+    };
+    EXPECT_EQ(tools.Calls(), expected);
+
+    // sway would expand $(...) in a name; it gets a plain alias instead.
+    tools.ClearCalls();
+    const std::string risky = home_.Write("pics/$(touch x).png", "r");
+    ASSERT_TRUE(platform.InstallActiveDesktop(risky, wsCentre).Ok);
+    const auto calls = tools.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0][4], "\"'" + (Home() / "pics/~scxtmp.1.png").string() + "'\"");
+    EXPECT_TRUE(fs::exists(risky));
+}
+
+TEST_F(ToolBackendTest, AMissingOrFailingToolIsAnErrorStatus)
+{
+    const std::string file = home_.Write("a.bmp", "a");
+    for (const auto& [desktop, tool] :
+         {std::pair{"GNOME", "gsettings"}, std::pair{"MATE", "gsettings"},
+          std::pair{"XFCE", "xfconf-query"}, std::pair{"LXQt", "pcmanfm-qt"},
+          std::pair{"LXDE", "pcmanfm"}, std::pair{"sway", "swaymsg"}}) {
+        SCOPED_TRACE(desktop);
+        env_.Set("XDG_CURRENT_DESKTOP", desktop);
+        {
+            TFakeTools nothing(env_, false);
+            TLinuxPlatform platform("/usr/bin/scenarix");
+            const auto status = platform.InstallClassic(file, true);
+            EXPECT_FALSE(status.Ok);
+            EXPECT_NE(status.Error.find(tool), std::string::npos) << status.Error;
+            EXPECT_NE(status.Error.find("not installed"), std::string::npos) << status.Error;
+            EXPECT_EQ(status.Error.find('\n'), std::string::npos) << "one line";
+        }
+        TFakeTools failing(env_);
+        failing.Add(tool, "", 1, "Permission denied\nmore detail\n");
+        TLinuxPlatform platform("/usr/bin/scenarix");
+        const auto status = platform.InstallClassic(file, false);
+        EXPECT_FALSE(status.Ok);
+        EXPECT_NE(status.Error.find("Permission denied"), std::string::npos) << status.Error;
+        EXPECT_EQ(status.Error.find('\n'), std::string::npos) << "one line";
+    }
+}
+
+TEST_F(ToolBackendTest, NothingReachesTheDesktopForAMissingFileOrWithoutADesktopBackend)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "GNOME");
+    TFakeTools tools(env_);
+    tools.Add("gsettings");
+    {
+        TLinuxPlatform platform("/usr/bin/scenarix");
+        EXPECT_FALSE(platform.InstallClassic((Home() / "gone.bmp").string(), true).Ok);
+        EXPECT_TRUE(tools.Calls().empty());
+    }
+    // Bare X11 has no desktop that takes a file: the file-and-style installer does nothing.
+    env_.Unset("XDG_CURRENT_DESKTOP");
+    env_.Set("DISPLAY", ":9999");
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_FALSE(platform.InitializeDesktop());
+    EXPECT_EQ(platform.Desktop(), dkX11);
+    EXPECT_FALSE(platform.InstallActiveDesktop(home_.Write("a.bmp", "a"), wsTile).Ok);
+    env_.Unset("DISPLAY");
+    TLinuxPlatform none("/usr/bin/scenarix");
+    EXPECT_FALSE(none.InitializeDesktop());
+    const auto status = none.InstallClassic(home_.Write("b.bmp", "b"), true);
+    EXPECT_FALSE(status.Ok);
+    EXPECT_FALSE(status.Error.empty());
+    EXPECT_TRUE(tools.Calls().empty());
+}
+
+TEST_F(ToolBackendTest, HelpOpensTheContentsPageAtTheContextsAnchor)
+{
+    const fs::path prefix = Home() / "opt/scenaria";
+    const std::string program = (prefix / "bin/scenarix").string();
+    const std::string page =
+        home_.Write("opt/scenaria/share/scenaria/help/scenarix.html", "<html>");
+    TLinuxPlatform platform(program);
+    EXPECT_EQ(platform.HelpFile(), page);
+
+    {
+        TFakeTools none(env_, false);
+        const auto status = platform.ShowHelp(0);
+        EXPECT_FALSE(status.Ok);
+        EXPECT_NE(status.Error.find("xdg-open"), std::string::npos) << status.Error;
+    }
+    TFakeTools tools(env_);
+    tools.Add("xdg-open");
+    ASSERT_TRUE(platform.ShowHelp(0).Ok);
+    ASSERT_TRUE(platform.ShowHelp(120).Ok);
+    // xdg-open runs detached; give it a moment to write its log.
+    for (int i = 0; i < 200 && tools.Calls().size() < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    auto calls = tools.Calls();
+    std::sort(calls.begin(), calls.end());
+    const std::vector<TInvocation> expected = {{"xdg-open", FileUri(page)},
+                                               {"xdg-open", FileUri(page) + "#context-120"}};
+    EXPECT_EQ(calls, expected);
+
+    fs::remove(page);
+    const auto missing = platform.ShowHelp(0);
+    EXPECT_FALSE(missing.Ok);
+    EXPECT_NE(missing.Error.find("scenarix.html"), std::string::npos) << missing.Error;
+}
+
+TEST(ScreenFactsOverride, IsReadAsWidthHeightAndBits)
+{
+    TScreenFacts facts;
+    ASSERT_TRUE(ParseScreenFacts("1024x768x8", facts));
+    EXPECT_EQ(facts.Width, 1024);
+    EXPECT_EQ(facts.Height, 768);
+    EXPECT_EQ(facts.BitsPerPixel, 8);
+    for (const char* bad : {"", "1024x768", "1024x768x", "0x768x24", "1024x768x24x", "axbxc"})
+        EXPECT_FALSE(ParseScreenFacts(bad, facts)) << bad;
+}
+
+} // namespace
+} // namespace scenaria

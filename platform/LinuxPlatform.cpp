@@ -1,15 +1,69 @@
 #include "platform/LinuxPlatform.h"
 
+#include "platform/Autostart.h"
 #include "platform/Folders.h"
+#include "platform/Process.h"
+#include "platform/Trash.h"
+#include "platform/Uri.h"
+#include "platform/X11Root.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace scenaria {
+namespace {
+
+// sway without X: the first active output's mode (Wayland screens are all true colour).
+TScreenFacts SwayScreenFacts()
+{
+    TScreenFacts facts;
+    const auto result = RunProcess({"swaymsg", "-r", "-t", "get_outputs"}, 10000);
+    if (!result.Succeeded())
+        return facts;
+    const auto outputs = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();
+    for (const auto& value : outputs) {
+        const QJsonObject output = value.toObject();
+        if (!output.value(QStringLiteral("active")).toBool())
+            continue;
+        const QJsonObject mode = output.value(QStringLiteral("current_mode")).toObject();
+        facts.Width = mode.value(QStringLiteral("width")).toInt();
+        facts.Height = mode.value(QStringLiteral("height")).toInt();
+        facts.BitsPerPixel = facts.Width > 0 && facts.Height > 0 ? 24 : 0;
+        break;
+    }
+    return facts;
+}
+
+} // namespace
 
 std::unique_ptr<IPlatform> CreatePlatform()
 {
     return std::make_unique<TLinuxPlatform>();
 }
 
-TLinuxPlatform::TLinuxPlatform() : programPath_(CurrentProgramPath()) {}
+bool ParseScreenFacts(const std::string& text, TScreenFacts& facts)
+{
+    int width = 0, height = 0, bits = 0;
+    char x1 = 0, x2 = 0, extra = 0;
+    if (std::sscanf(text.c_str(), "%d%c%d%c%d%c", &width, &x1, &height, &x2, &bits, &extra) != 5 ||
+        x1 != 'x' || x2 != 'x' || width <= 0 || height <= 0 || bits <= 0)
+        return false;
+    facts = {width, height, bits};
+    return true;
+}
+
+TLinuxPlatform::TLinuxPlatform() : programPath_(CurrentProgramPath())
+{
+}
+
+TLinuxPlatform::TLinuxPlatform(std::string programPath) : programPath_(std::move(programPath))
+{
+}
 
 std::string TLinuxPlatform::ProgramPath() const
 {
@@ -31,44 +85,114 @@ std::string TLinuxPlatform::DefaultSaveFolder() const
     return SaveFolderDefault();
 }
 
-// The desktop backends, the trash and the autostart entry are not built yet; until they are,
-// every such call reports that it could not be done.
+TDesktopKind TLinuxPlatform::Desktop()
+{
+    const IDesktopBackend* backend = Backend();
+    return backend ? backend->Kind() : dkNone;
+}
+
+IDesktopBackend* TLinuxPlatform::Backend()
+{
+    if (!detected_) {
+        backend_ = CreateDesktopBackend(DetectDesktop());
+        detected_ = true;
+    }
+    return backend_.get();
+}
 
 bool TLinuxPlatform::InitializeDesktop()
 {
-    return false;
+    detected_ = false;
+    const IDesktopBackend* backend = Backend();
+    return backend && backend->TakesFileName();
 }
 
-void TLinuxPlatform::FinalizeDesktop() {}
+void TLinuxPlatform::FinalizeDesktop()
+{
+    backend_.reset();
+    detected_ = false;
+}
 
 TScreenFacts TLinuxPlatform::ScreenFacts() const
 {
+    TScreenFacts facts;
+    if (ParseScreenFacts(ProcessEnv("SCENARIA_SCREEN"), facts))
+        return facts;
+    if (const std::string display = ProcessEnv("DISPLAY"); !display.empty()) {
+        facts = X11ScreenFacts(display);
+        if (facts.Width > 0)
+            return facts;
+    }
+    if (!ProcessEnv("SWAYSOCK").empty())
+        return SwayScreenFacts();
     return {};
 }
 
-TPlatformStatus TLinuxPlatform::InstallClassic(const std::string&, bool)
+TPlatformStatus TLinuxPlatform::Install(const std::string& file, TWallpaperStyle style)
 {
-    return TPlatformStatus::Failure("no desktop backend available");
+    IDesktopBackend* backend = Backend();
+    if (!backend)
+        return TPlatformStatus::Failure(
+            "no desktop to set the wallpaper on (no known desktop and no X display)");
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return TPlatformStatus::Failure(std::string(DesktopName(backend->Kind())) + ": " + file +
+                                        " is not a file");
+    if (!backend->TakesFileName())
+        return backend->Apply(AbsolutePath(file), style);
+    return aliases_.Show(file, backend->AcceptsFileName(AbsolutePath(file)),
+                         [&](const std::string& name) { return backend->Apply(name, style); });
 }
 
-TPlatformStatus TLinuxPlatform::InstallActiveDesktop(const std::string&, int)
+TPlatformStatus TLinuxPlatform::InstallClassic(const std::string& file, bool tiled)
 {
-    return TPlatformStatus::Failure("no desktop backend available");
+    return Install(file, tiled ? wsTile : wsCentre);
 }
 
-bool TLinuxPlatform::DeleteToRecycleBin(const std::string&)
+TPlatformStatus TLinuxPlatform::InstallActiveDesktop(const std::string& file, int style)
 {
-    return false;
+    if (style != wsCentre && style != wsTile && style != wsStretch)
+        return TPlatformStatus::Failure("unknown wallpaper style " + std::to_string(style));
+    const IDesktopBackend* backend = Backend();
+    // As without COM on Windows: nothing reaches the desktop.
+    if (!backend || !backend->TakesFileName())
+        return TPlatformStatus::Failure(
+            std::string("no desktop that takes a picture file is running (") +
+            DesktopName(backend ? backend->Kind() : dkNone) + ")");
+    return Install(file, static_cast<TWallpaperStyle>(style));
+}
+
+bool TLinuxPlatform::DeleteToRecycleBin(const std::string& file)
+{
+    return MoveToTrash(file).Ok;
 }
 
 int TLinuxPlatform::CreateStartupShortcut()
 {
-    return 1;
+    return WriteAutostartEntry(programPath_);
 }
 
-TPlatformStatus TLinuxPlatform::ShowHelp(int)
+std::string TLinuxPlatform::HelpFile() const
 {
-    return TPlatformStatus::Failure("no help viewer available");
+    const std::filesystem::path program(programPath_);
+    return (program.parent_path() / ".." / "share" / "scenaria" / "help" / "scenarix.html")
+        .lexically_normal()
+        .string();
 }
 
-}  // namespace scenaria
+TPlatformStatus TLinuxPlatform::ShowHelp(int helpContext)
+{
+    const std::string file = HelpFile();
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return TPlatformStatus::Failure("help: " + file + " is missing");
+    std::string uri = FileUri(file);
+    if (helpContext != 0)
+        uri += "#context-" + std::to_string(helpContext);
+    std::string error;
+    if (!StartDetached({"xdg-open", uri}, error))
+        return TPlatformStatus::Failure("help: " + error);
+    return TPlatformStatus::Success();
+}
+
+} // namespace scenaria

@@ -1,13 +1,19 @@
 #pragma once
 // The freedesktop.org implementation of IPlatform.
 
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
+#include "platform/WallpaperAlias.h"
+
+#include <memory>
 
 namespace scenaria {
 
 class TLinuxPlatform : public IPlatform {
 public:
     TLinuxPlatform();
+    // For tests: another program path (the autostart entry, the help set beside it).
+    explicit TLinuxPlatform(std::string programPath);
 
     std::string ProgramPath() const override;
     std::string SettingsFilePath() const override;
@@ -25,8 +31,22 @@ public:
     int CreateStartupShortcut() override;
     TPlatformStatus ShowHelp(int helpContext) override;
 
+    // The desktop in effect (detected on first use).
+    TDesktopKind Desktop();
+    // <folder of the program>/../share/scenaria/help/scenarix.html
+    std::string HelpFile() const;
+
 private:
+    IDesktopBackend* Backend();
+    TPlatformStatus Install(const std::string& file, TWallpaperStyle style);
+
     std::string programPath_;
+    bool detected_ = false;
+    std::unique_ptr<IDesktopBackend> backend_;
+    TWallpaperAliases aliases_;
 };
 
-}  // namespace scenaria
+// "WIDTHxHEIGHTxBITS" (the SCENARIA_SCREEN override); false when malformed.
+bool ParseScreenFacts(const std::string& text, TScreenFacts& facts);
+
+} // namespace scenaria

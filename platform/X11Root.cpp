@@ -1,0 +1,292 @@
+#include "platform/X11Root.h"
+
+#include "platform/desktop/Backends.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// Xlib's status macro would shadow TPlatformStatus::Success.
+constexpr int XlibSuccess = Success;
+#undef Success
+
+#include <bit>
+#include <cstdlib>
+#include <limits>
+
+namespace scenaria {
+namespace {
+
+// Xlib reports protocol errors to one process-wide handler, whose default ends the process.
+// While this code talks to its own connection, errors are counted instead; the handler that
+// was there before (Qt's, say) is put back afterwards.
+int trappedErrors = 0;
+unsigned char firstErrorCode = 0;
+
+int TrapError(Display*, XErrorEvent* event)
+{
+    if (trappedErrors++ == 0)
+        firstErrorCode = event->error_code;
+    return 0;
+}
+
+class TErrorTrap {
+public:
+    TErrorTrap() : previous_(XSetErrorHandler(TrapError)) { trappedErrors = 0; }
+    ~TErrorTrap() { XSetErrorHandler(previous_); }
+    TErrorTrap(const TErrorTrap&) = delete;
+    TErrorTrap& operator=(const TErrorTrap&) = delete;
+
+    // Errors so far, after the server has answered everything sent on the connection.
+    bool Failed(Display* display) const
+    {
+        XSync(display, False);
+        return trappedErrors != 0;
+    }
+    std::string Describe(Display* display) const
+    {
+        char text[256] = {};
+        XGetErrorText(display, firstErrorCode, text, sizeof text);
+        return text;
+    }
+    void Reset() { trappedErrors = 0; }
+
+private:
+    XErrorHandler previous_;
+};
+
+class TDisplay {
+public:
+    explicit TDisplay(const std::string& name)
+        : display_(XOpenDisplay(name.empty() ? nullptr : name.c_str()))
+    {
+    }
+    ~TDisplay()
+    {
+        if (display_)
+            XCloseDisplay(display_);
+    }
+    TDisplay(const TDisplay&) = delete;
+    TDisplay& operator=(const TDisplay&) = delete;
+    Display* Get() const { return display_; }
+
+private:
+    Display* display_;
+};
+
+// A channel value (0-255) placed into a visual's colour mask.
+unsigned long ToMask(unsigned value, unsigned long mask)
+{
+    if (mask == 0)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    unsigned long scaled = bits >= 8 ? static_cast<unsigned long>(value) << (bits - 8)
+                                     : static_cast<unsigned long>(value) >> (8 - bits);
+    return (scaled << shift) & mask;
+}
+
+Pixmap ReadPixmapProperty(Display* display, Window root, Atom property)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    Pixmap pixmap = None;
+    if (XGetWindowProperty(display, root, property, 0, 1, False, AnyPropertyType, &type, &format,
+                           &count, &after, &data) == XlibSuccess &&
+        type == XA_PIXMAP && format == 32 && count == 1 && data)
+        pixmap = static_cast<Pixmap>(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
+    return pixmap;
+}
+
+class TX11Backend : public IDesktopBackend {
+public:
+    explicit TX11Backend(std::string displayName) : displayName_(std::move(displayName)) {}
+
+    TDesktopKind Kind() const override { return dkX11; }
+    bool TakesFileName() const override { return false; }
+
+    TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
+    {
+        if (style == wsStretch)
+            return TPlatformStatus::Failure("X11: the root window is only tiled or centred");
+        TRgbPicture picture;
+        std::string error;
+        if (!LoadRgbPicture(file, picture, error))
+            return TPlatformStatus::Failure("X11: " + error);
+        return SetRootPicture(displayName_, picture, style == wsTile);
+    }
+
+private:
+    std::string displayName_;
+};
+
+} // namespace
+
+TRgbPicture ComposeRootPicture(const TRgbPicture& picture, bool tiled, int screenWidth,
+                               int screenHeight)
+{
+    TRgbPicture screen;
+    if (screenWidth <= 0 || screenHeight <= 0)
+        return screen;
+    screen.Width = screenWidth;
+    screen.Height = screenHeight;
+    screen.Pixels.assign(static_cast<std::size_t>(screenWidth) * screenHeight * 3, 0);
+    if (picture.Width <= 0 || picture.Height <= 0 ||
+        picture.Pixels.size() < static_cast<std::size_t>(picture.Width) * picture.Height * 3)
+        return screen;
+    const auto sourceRow = [&](int y) {
+        return picture.Pixels.data() + static_cast<std::size_t>(y) * picture.Width * 3;
+    };
+    if (tiled) {
+        for (int y = 0; y < screenHeight; ++y) {
+            const std::uint8_t* source = sourceRow(y % picture.Height);
+            std::uint8_t* target =
+                screen.Pixels.data() + static_cast<std::size_t>(y) * screenWidth * 3;
+            for (int x = 0; x < screenWidth; ++x) {
+                const std::uint8_t* pixel =
+                    source + static_cast<std::size_t>(x % picture.Width) * 3;
+                target[x * 3] = pixel[0];
+                target[x * 3 + 1] = pixel[1];
+                target[x * 3 + 2] = pixel[2];
+            }
+        }
+        return screen;
+    }
+    // Offsets of the picture on the screen; negative when it is larger.
+    const int left = (screenWidth - picture.Width) / 2;
+    const int top = (screenHeight - picture.Height) / 2;
+    const int fromX = std::max(0, left);
+    const int toX = std::min(screenWidth, left + picture.Width);
+    const int fromY = std::max(0, top);
+    const int toY = std::min(screenHeight, top + picture.Height);
+    for (int y = fromY; y < toY; ++y) {
+        const std::uint8_t* source =
+            sourceRow(y - top) + static_cast<std::size_t>(fromX - left) * 3;
+        std::uint8_t* target =
+            screen.Pixels.data() + (static_cast<std::size_t>(y) * screenWidth + fromX) * 3;
+        std::copy(source, source + static_cast<std::size_t>(toX - fromX) * 3, target);
+    }
+    return screen;
+}
+
+TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture& picture,
+                               bool tiled)
+{
+    TDisplay connection(displayName);
+    Display* display = connection.Get();
+    if (!display)
+        return TPlatformStatus::Failure("X11: cannot open display \"" + displayName + "\"");
+    TErrorTrap trap;
+    const int screenNumber = DefaultScreen(display);
+    const Window root = RootWindow(display, screenNumber);
+    Visual* visual = DefaultVisual(display, screenNumber);
+    const int depth = DefaultDepth(display, screenNumber);
+    if (visual->c_class != TrueColor && visual->c_class != DirectColor)
+        return TPlatformStatus::Failure("X11: only true-colour screens are painted");
+    Window ignoredRoot;
+    int ignoredX, ignoredY;
+    unsigned width = 0, height = 0, border = 0, rootDepth = 0;
+    if (!XGetGeometry(display, root, &ignoredRoot, &ignoredX, &ignoredY, &width, &height, &border,
+                      &rootDepth) ||
+        width == 0 || height == 0 || width > 32767 || height > 32767)
+        return TPlatformStatus::Failure("X11: cannot ask the root window's size");
+
+    const TRgbPicture screen =
+        ComposeRootPicture(picture, tiled, static_cast<int>(width), static_cast<int>(height));
+    XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
+                                 width, height, 32, 0);
+    if (!image)
+        return TPlatformStatus::Failure("X11: cannot make an image of the screen's size");
+    const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * height;
+    image->data = static_cast<char*>(std::calloc(bytes, 1));
+    if (!image->data) {
+        XDestroyImage(image);
+        return TPlatformStatus::Failure("X11: not enough memory for the screen's picture");
+    }
+    const std::uint8_t* source = screen.Pixels.data();
+    for (unsigned y = 0; y < height; ++y) {
+        for (unsigned x = 0; x < width; ++x, source += 3)
+            XPutPixel(image, static_cast<int>(x), static_cast<int>(y),
+                      ToMask(source[0], visual->red_mask) | ToMask(source[1], visual->green_mask) |
+                          ToMask(source[2], visual->blue_mask));
+    }
+
+    const Pixmap pixmap = XCreatePixmap(display, root, width, height, static_cast<unsigned>(depth));
+    GC gc = XCreateGC(display, pixmap, 0, nullptr);
+    XPutImage(display, pixmap, gc, image, 0, 0, 0, 0, width, height);
+    XFreeGC(display, gc);
+    XDestroyImage(image);
+    if (trap.Failed(display)) {
+        const std::string reason = trap.Describe(display);
+        XFreePixmap(display, pixmap);
+        XSync(display, False);
+        return TPlatformStatus::Failure("X11: cannot make the root pixmap: " + reason);
+    }
+
+    // Free the previous setter's pixmap: it was kept alive by its retained client, which only
+    // holds it when both properties agree (the convention of the Esetroot family).
+    const Atom rootAtom = XInternAtom(display, "_XROOTPMAP_ID", True);
+    const Atom esetrootAtom = XInternAtom(display, "ESETROOT_PMAP_ID", True);
+    if (rootAtom != None && esetrootAtom != None) {
+        const Pixmap previous = ReadPixmapProperty(display, root, rootAtom);
+        if (previous != None && previous == ReadPixmapProperty(display, root, esetrootAtom)) {
+            XKillClient(display, previous);
+            // A client that is gone already is no failure of this call.
+            trap.Failed(display);
+            trap.Reset();
+        }
+    }
+
+    const Atom rootProperty = XInternAtom(display, "_XROOTPMAP_ID", False);
+    const Atom esetrootProperty = XInternAtom(display, "ESETROOT_PMAP_ID", False);
+    const unsigned long id = pixmap;
+    XChangeProperty(display, root, rootProperty, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&id), 1);
+    XChangeProperty(display, root, esetrootProperty, XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&id), 1);
+    XSetWindowBackgroundPixmap(display, root, pixmap);
+    XClearWindow(display, root);
+    if (trap.Failed(display)) {
+        const std::string reason = trap.Describe(display);
+        XFreePixmap(display, pixmap);
+        XSync(display, False);
+        return TPlatformStatus::Failure("X11: cannot set the root window's background: " + reason);
+    }
+    // The pixmap must outlive this connection: the server keeps the client's resources.
+    XSetCloseDownMode(display, RetainPermanent);
+    XSync(display, False);
+    return TPlatformStatus::Success();
+}
+
+TScreenFacts X11ScreenFacts(const std::string& displayName)
+{
+    TScreenFacts facts;
+    TDisplay connection(displayName);
+    Display* display = connection.Get();
+    if (!display)
+        return facts;
+    TErrorTrap trap;
+    Window root = DefaultRootWindow(display);
+    Window ignoredRoot;
+    int ignoredX, ignoredY;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (XGetGeometry(display, root, &ignoredRoot, &ignoredX, &ignoredY, &width, &height, &border,
+                     &depth) &&
+        !trap.Failed(display)) {
+        facts.Width = static_cast<int>(width);
+        facts.Height = static_cast<int>(height);
+        // X has one plane of `depth` bits.
+        facts.BitsPerPixel = static_cast<int>(depth);
+    }
+    return facts;
+}
+
+std::unique_ptr<IDesktopBackend> CreateX11Backend(const std::string& displayName)
+{
+    return std::make_unique<TX11Backend>(displayName);
+}
+
+} // namespace scenaria

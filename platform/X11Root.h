@@ -1,0 +1,39 @@
+#pragma once
+// Bare X11: the program itself paints the root window, the way established root-setters do,
+// so that other programs (terminals with pseudo-transparency, the next root-setter) find the
+// picture through the _XROOTPMAP_ID and ESETROOT_PMAP_ID properties.
+
+#include "platform/Platform.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace scenaria {
+
+// Decoded 24-bit pixels: rows from the top, three bytes a pixel in red, green, blue order.
+struct TRgbPicture {
+    int Width = 0;
+    int Height = 0;
+    std::vector<std::uint8_t> Pixels;
+};
+
+// The screen's picture: the bitmap tiled from the top-left corner, or centred on black (a
+// picture larger than the screen shows its middle).
+TRgbPicture ComposeRootPicture(const TRgbPicture& picture, bool tiled, int screenWidth,
+                               int screenHeight);
+
+// Paints the root window of the display (a DISPLAY value) with the composed picture, on a
+// connection of its own that is kept with RetainPermanent so that the pixmap outlives it. The
+// previous setter's pixmap is freed by killing its retained client, when both properties name
+// the same pixmap.
+TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture& picture,
+                               bool tiled);
+
+// The root window's width, height and depth; all 0 when the display cannot be opened.
+TScreenFacts X11ScreenFacts(const std::string& displayName);
+
+// Reads a bitmap file into 24-bit pixels; false with a reason when it cannot.
+bool LoadRgbPicture(const std::string& file, TRgbPicture& picture, std::string& error);
+
+} // namespace scenaria

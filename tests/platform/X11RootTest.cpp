@@ -1,0 +1,217 @@
+// Bare X11: the program paints the root window of an Xvfb that the test starts itself. Xvfb
+// runs with -noreset so that it keeps the retained pixmap when the painting client leaves.
+
+#include "platform/LinuxPlatform.h"
+
+#include "PlatformTestSupport.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+
+namespace scenaria {
+namespace {
+
+using testing::TChild;
+namespace fs = std::filesystem;
+
+using TPixelRule = std::function<std::array<int, 3>(int x, int y)>;
+
+// A 24-bit BMP written by ImageMagick from a plain PPM.
+std::string WriteBitmap(const testing::TTempDir& dir, const std::string& name, int width,
+                        int height, const TPixelRule& rule)
+{
+    std::string ppm = "P3\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto rgb = rule(x, y);
+            ppm += std::to_string(rgb[0]) + " " + std::to_string(rgb[1]) + " " +
+                   std::to_string(rgb[2]) + "\n";
+        }
+    const std::string source = dir.Write(name + ".ppm", ppm);
+    const std::string target = dir / name;
+    const std::string command =
+        "convert-im6.q16 '" + source + "' -type TrueColor 'BMP3:" + target + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return target;
+}
+
+int trappedCode = 0;
+int Trap(Display*, XErrorEvent* event)
+{
+    trappedCode = event->error_code;
+    return 0;
+}
+
+class X11RootTest : public testing::TIsolatedTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
+        ASSERT_TRUE(testing::RequireProgram("convert-im6.q16", "imagemagick-6.q16"));
+        // -displayfd picks a free display number and writes it once the server answers.
+        server_ = std::make_unique<TChild>(std::vector<std::string>{"Xvfb", "-displayfd", "1",
+                                                                    "-noreset", "-nolisten", "tcp",
+                                                                    "-screen", "0", "320x240x24"});
+        ASSERT_TRUE(server_->Started()) << server_->Error();
+        const auto number = server_->ReadLine(20000);
+        ASSERT_TRUE(number && !number->empty()) << "Xvfb did not start";
+        display_ = ":" + *number;
+        env_.Set("DISPLAY", display_);
+        connection_ = XOpenDisplay(display_.c_str());
+        ASSERT_NE(connection_, nullptr) << "cannot reach Xvfb on " << display_;
+    }
+
+    void TearDown() override
+    {
+        if (connection_)
+            XCloseDisplay(connection_);
+        server_.reset();
+    }
+
+    Window Root() const { return DefaultRootWindow(connection_); }
+
+    // The root window's pixels as the server shows them.
+    std::vector<std::array<int, 3>> RootPixels()
+    {
+        XImage* image = XGetImage(connection_, Root(), 0, 0, 320, 240, AllPlanes, ZPixmap);
+        EXPECT_NE(image, nullptr);
+        std::vector<std::array<int, 3>> pixels;
+        if (!image)
+            return pixels;
+        for (int y = 0; y < 240; ++y)
+            for (int x = 0; x < 320; ++x) {
+                const unsigned long value = XGetPixel(image, x, y);
+                pixels.push_back({static_cast<int>((value & image->red_mask) >> 16),
+                                  static_cast<int>((value & image->green_mask) >> 8),
+                                  static_cast<int>(value & image->blue_mask)});
+            }
+        XDestroyImage(image);
+        return pixels;
+    }
+
+    Pixmap PixmapProperty(const char* name)
+    {
+        const Atom atom = XInternAtom(connection_, name, True);
+        if (atom == None)
+            return None;
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        Pixmap pixmap = None;
+        if (XGetWindowProperty(connection_, Root(), atom, 0, 1, False, XA_PIXMAP, &type, &format,
+                               &count, &after, &data) == 0 &&
+            type == XA_PIXMAP && count == 1)
+            pixmap = *reinterpret_cast<unsigned long*>(data);
+        if (data)
+            XFree(data);
+        return pixmap;
+    }
+
+    bool PixmapExists(Pixmap pixmap)
+    {
+        XSync(connection_, False);
+        trappedCode = 0;
+        const XErrorHandler previous = XSetErrorHandler(Trap);
+        Window root;
+        int x, y;
+        unsigned width, height, border, depth;
+        XGetGeometry(connection_, pixmap, &root, &x, &y, &width, &height, &border, &depth);
+        XSync(connection_, False);
+        XSetErrorHandler(previous);
+        return trappedCode == 0;
+    }
+
+    std::unique_ptr<TChild> server_;
+    std::string display_;
+    Display* connection_ = nullptr;
+};
+
+TEST_F(X11RootTest, TiledThenCentredBitmapsPaintTheRootAndFreeThePreviousPixmap)
+{
+    const TPixelRule tileRule = [](int x, int y) { return std::array<int, 3>{x * 16, y * 16, 77}; };
+    const TPixelRule centreRule = [](int x, int y) {
+        return std::array<int, 3>{x * 2 + 1, y * 5, 150};
+    };
+    const std::string tile = WriteBitmap(home_, "tile.bmp", 16, 16, tileRule);
+    const std::string centre = WriteBitmap(home_, "centre.bmp", 100, 50, centreRule);
+
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_FALSE(platform.InitializeDesktop()) << "bare X11 is no desktop that takes a file";
+    EXPECT_EQ(platform.Desktop(), dkX11);
+
+    const auto tiled = platform.InstallClassic(tile, true);
+    ASSERT_TRUE(tiled.Ok) << tiled.Error;
+    auto pixels = RootPixels();
+    ASSERT_EQ(pixels.size(), 320u * 240);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(pixels[y * 320 + x], tileRule(x % 16, y % 16)) << x << "," << y;
+    const Pixmap first = PixmapProperty("_XROOTPMAP_ID");
+    ASSERT_NE(first, None);
+    EXPECT_EQ(PixmapProperty("ESETROOT_PMAP_ID"), first);
+    EXPECT_TRUE(PixmapExists(first)) << "the pixmap must outlive the connection that made it";
+
+    const auto centred = platform.InstallClassic(centre, false);
+    ASSERT_TRUE(centred.Ok) << centred.Error;
+    pixels = RootPixels();
+    // (320 - 100) / 2 = 110 from the left, (240 - 50) / 2 = 95 from the top, black around.
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const bool inside = x >= 110 && x < 210 && y >= 95 && y < 145;
+            ASSERT_EQ(pixels[y * 320 + x],
+                      inside ? centreRule(x - 110, y - 95) : (std::array<int, 3>{0, 0, 0}))
+                << x << "," << y;
+        }
+    const Pixmap second = PixmapProperty("_XROOTPMAP_ID");
+    EXPECT_NE(second, None);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(PixmapProperty("ESETROOT_PMAP_ID"), second);
+    EXPECT_TRUE(PixmapExists(second));
+    EXPECT_FALSE(PixmapExists(first)) << "the previous pixmap was not freed";
+}
+
+TEST_F(X11RootTest, ScreenFactsAreTheRootWindowsUnlessOverridden)
+{
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const TScreenFacts facts = platform.ScreenFacts();
+    EXPECT_EQ(facts.Width, 320);
+    EXPECT_EQ(facts.Height, 240);
+    EXPECT_EQ(facts.BitsPerPixel, 24);
+
+    env_.Set("SCENARIA_SCREEN", "1024x768x8");
+    const TScreenFacts overridden = platform.ScreenFacts();
+    EXPECT_EQ(overridden.Width, 1024);
+    EXPECT_EQ(overridden.Height, 768);
+    EXPECT_EQ(overridden.BitsPerPixel, 8);
+
+    env_.Unset("SCENARIA_SCREEN");
+    env_.Set("DISPLAY", ":" + std::to_string(65000));
+    EXPECT_EQ(platform.ScreenFacts().BitsPerPixel, 0) << "no display, no facts";
+}
+
+TEST_F(X11RootTest, AnUnreadableBitmapOrAGoneDisplayIsAnErrorStatus)
+{
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const auto garbage = platform.InstallClassic(home_.Write("junk.bmp", "not a bitmap"), true);
+    EXPECT_FALSE(garbage.Ok);
+    EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), None) << "nothing was painted";
+
+    const std::string tile = WriteBitmap(home_, "t.bmp", 4, 4, [](int, int) {
+        return std::array<int, 3>{1, 2, 3};
+    });
+    env_.Set("DISPLAY", ":65000");
+    TLinuxPlatform elsewhere("/usr/bin/scenarix");
+    const auto gone = elsewhere.InstallClassic(tile, true);
+    EXPECT_FALSE(gone.Ok);
+    EXPECT_NE(gone.Error.find(":65000"), std::string::npos) << gone.Error;
+}
+
+} // namespace
+} // namespace scenaria

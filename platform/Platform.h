@@ -9,7 +9,9 @@
 namespace scenaria {
 
 // Primary screen, as the wallpaper is composed for it. BitsPerPixel is bits per pixel times
-// colour planes; 0 means the screen could not be asked.
+// colour planes; 0 means the screen could not be asked. Tests (and anyone composing for another
+// screen) may set the environment variable SCENARIA_SCREEN to "WIDTHxHEIGHTxBITS", for example
+// "1024x768x8", which then replaces what the system reports.
 struct TScreenFacts {
     int Width = 0;
     int Height = 0;
@@ -53,9 +55,12 @@ public:
     virtual bool InitializeDesktop() = 0;
     virtual void FinalizeDesktop() = 0;
     virtual TScreenFacts ScreenFacts() const = 0;
-    // The bitmap shown tiled from the top-left corner, or centred.
+    // The bitmap shown tiled from the top-left corner, or centred. On Windows a registry
+    // failure is thrown (std::runtime_error with the registry layer's text) rather than
+    // returned; elsewhere nothing is thrown.
     virtual TPlatformStatus InstallClassic(const std::string& file, bool tiled) = 0;
-    // The file shown with the given TWallpaperStyle.
+    // The file shown with the given TWallpaperStyle. Fails, reaching nothing, when
+    // InitializeDesktop found no desktop that takes a file.
     virtual TPlatformStatus InstallActiveDesktop(const std::string& file, int style) = 0;
 
     // --- Shell ------------------------------------------------------------------------

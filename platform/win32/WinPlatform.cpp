@@ -1,0 +1,325 @@
+#include "platform/win32/WinPlatform.h"
+
+#include "platform/Folders.h"
+
+#include <windows.h>
+
+// Active Desktop's interface is declared by shlobj.h only after wininet.h.
+#include <wininet.h>
+
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace scenaria {
+namespace {
+
+// The identifiers of the objects used, spelled out so that no SDK version can differ.
+const CLSID ClsidActiveDesktop = {
+    0x75048700, 0xEF1F, 0x11D0, {0x98, 0x88, 0x00, 0x60, 0x97, 0xDE, 0xAC, 0xF9}};
+const IID IidActiveDesktop = {
+    0xF490EB00, 0x1240, 0x11D1, {0x98, 0x88, 0x00, 0x60, 0x97, 0xDE, 0xAC, 0xF9}};
+const CLSID ClsidShellLink = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IidShellLinkA = {
+    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IidPersistFile = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// The path buffers of the shell calls hold 260 characters, the terminator included.
+constexpr std::size_t PathBuffer = 260;
+
+class TRegistryKey {
+public:
+    TRegistryKey() = default;
+    ~TRegistryKey()
+    {
+        if (key_)
+            RegCloseKey(key_);
+    }
+    TRegistryKey(const TRegistryKey&) = delete;
+    TRegistryKey& operator=(const TRegistryKey&) = delete;
+
+    // Opens for all access, creating it when missing; throws the registry layer's error.
+    void Create(HKEY parent, const char* name)
+    {
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, &key_, &disposition) != ERROR_SUCCESS) {
+            key_ = nullptr;
+            throw ERegistryException(std::string("Failed to create key ") + name);
+        }
+    }
+
+    // A REG_SZ of one decimal digit, stored without a terminating null.
+    void SetDigit(const char* name, char digit)
+    {
+        if (RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(&digit), 1) !=
+            ERROR_SUCCESS)
+            throw ERegistryException(std::string("Failed to set data for '") + name + "'");
+    }
+
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+template <typename T> struct TComRelease {
+    void operator()(T* object) const
+    {
+        if (object)
+            object->Release();
+    }
+};
+template <typename T> using TComPtr = std::unique_ptr<T, TComRelease<T>>;
+
+std::string LastErrorText(const char* what)
+{
+    return std::string(what) + " failed (error " + std::to_string(GetLastError()) + ")";
+}
+
+std::string HresultText(const char* what, HRESULT result)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
+    return std::string(what) + " failed (" + text + ")";
+}
+
+bool DetectWin98Style()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&version))
+        return false;
+#pragma GCC diagnostic pop
+    return version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS && version.dwMajorVersion >= 4 &&
+           version.dwMinorVersion >= 10;
+}
+
+bool ParseScreenOverride(TScreenFacts& facts)
+{
+    const char* text = std::getenv("SCENARIA_SCREEN");
+    int width = 0, height = 0, bits = 0;
+    char x1 = 0, x2 = 0, extra = 0;
+    if (!text || std::sscanf(text, "%d%c%d%c%d%c", &width, &x1, &height, &x2, &bits, &extra) != 5 ||
+        x1 != 'x' || x2 != 'x' || width <= 0 || height <= 0 || bits <= 0)
+        return false;
+    facts = {width, height, bits};
+    return true;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+} // namespace
+
+std::unique_ptr<IPlatform> CreatePlatform()
+{
+    return std::make_unique<TWinPlatform>();
+}
+
+TWinPlatform::TWinPlatform() : programPath_(CurrentProgramPath()), win98Style_(DetectWin98Style())
+{
+}
+
+TWinPlatform::~TWinPlatform()
+{
+    FinalizeDesktop();
+}
+
+std::string TWinPlatform::ProgramPath() const
+{
+    return programPath_;
+}
+
+std::string TWinPlatform::SettingsFilePath() const
+{
+    return SettingsFileFor(programPath_);
+}
+
+std::string TWinPlatform::DefaultPictureFolder() const
+{
+    return PictureFolder();
+}
+
+std::string TWinPlatform::DefaultSaveFolder() const
+{
+    return SaveFolderDefault();
+}
+
+bool TWinPlatform::InitializeDesktop()
+{
+    if (comInitialized_)
+        return true;
+    const HRESULT result = CoInitialize(nullptr);
+    // S_FALSE (already initialised on this thread) still wants its CoUninitialize, but only
+    // S_OK makes the desktop usable.
+    comInitialized_ = SUCCEEDED(result);
+    return result == S_OK;
+}
+
+void TWinPlatform::FinalizeDesktop()
+{
+    // Only a successful CoInitialize is balanced; one that failed has nothing to undo.
+    if (comInitialized_)
+        CoUninitialize();
+    comInitialized_ = false;
+}
+
+TScreenFacts TWinPlatform::ScreenFacts() const
+{
+    TScreenFacts facts;
+    if (ParseScreenOverride(facts))
+        return facts;
+    facts.Width = GetSystemMetrics(SM_CXSCREEN);
+    facts.Height = GetSystemMetrics(SM_CYSCREEN);
+    if (HDC screen = GetDC(nullptr)) {
+        facts.BitsPerPixel = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+        ReleaseDC(nullptr, screen);
+    }
+    return facts;
+}
+
+TPlatformStatus TWinPlatform::InstallClassic(const std::string& file, bool tiled)
+{
+    TRegistryKey controlPanel;
+    controlPanel.Create(HKEY_CURRENT_USER, "Control Panel");
+    TRegistryKey desktop;
+    desktop.Create(controlPanel.Get(), "Desktop");
+    desktop.SetDigit("TileWallpaper", tiled ? '1' : '0');
+    if (win98Style_)
+        desktop.SetDigit("WallpaperStyle", '0');
+    // Stored in the user's profile, without a broadcast of the change.
+    if (!SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(file.c_str()),
+                               SPIF_UPDATEINIFILE))
+        return TPlatformStatus::Failure(LastErrorText("SystemParametersInfoA"));
+    return TPlatformStatus::Success();
+}
+
+TPlatformStatus TWinPlatform::InstallActiveDesktop(const std::string& file, int style)
+{
+    IActiveDesktop* raw = nullptr;
+    const HRESULT created = CoCreateInstance(ClsidActiveDesktop, nullptr, CLSCTX_INPROC_SERVER,
+                                             IidActiveDesktop, reinterpret_cast<void**>(&raw));
+    if (created != S_OK)
+        return TPlatformStatus::Failure(HresultText("Active Desktop", created));
+    TComPtr<IActiveDesktop> desktop(raw);
+
+    // A name that does not fit the buffer is refused rather than cut.
+    wchar_t name[PathBuffer];
+    if (MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, name, static_cast<int>(PathBuffer)) == 0)
+        return TPlatformStatus::Failure("Active Desktop: the file name is too long");
+    if (const HRESULT result = desktop->SetWallpaper(name, 0); result != S_OK)
+        return TPlatformStatus::Failure(HresultText("IActiveDesktop::SetWallpaper", result));
+    WALLPAPEROPT options{};
+    options.dwSize = sizeof options; // 8
+    options.dwStyle = static_cast<DWORD>(style);
+    if (const HRESULT result = desktop->SetWallpaperOptions(&options, 0); result != S_OK)
+        return TPlatformStatus::Failure(HresultText("IActiveDesktop::SetWallpaperOptions", result));
+    desktop->ApplyChanges(AD_APPLY_SAVE | AD_APPLY_HTMLGEN | AD_APPLY_REFRESH);
+    return TPlatformStatus::Success();
+}
+
+bool TWinPlatform::DeleteToRecycleBin(const std::string& file)
+{
+    // A list of one name: the name and two terminating nulls in 261 characters.
+    char buffer[PathBuffer + 1] = {};
+    if (file.empty() || file.size() >= PathBuffer)
+        return false;
+    std::memcpy(buffer, file.data(), file.size());
+    SHFILEOPSTRUCTA operation{};
+    operation.hwnd = static_cast<HWND>(owner_);
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = buffer;
+    operation.pTo = nullptr;
+    // Silent, no question, to the recycle bin; but where the file cannot be recycled (a network
+    // drive, say) the shell would destroy it for good, so it asks first there.
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;
+    return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
+}
+
+int TWinPlatform::CreateStartupShortcut()
+{
+    char folder[MAX_PATH + 1] = {};
+    DWORD size = MAX_PATH;
+    DWORD type = 0;
+    HKEY shellFolders = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
+                      KEY_READ, &shellFolders) == ERROR_SUCCESS) {
+        if (RegQueryValueExA(shellFolders, "Startup", nullptr, &type,
+                             reinterpret_cast<BYTE*>(folder), &size) != ERROR_SUCCESS ||
+            type != REG_SZ)
+            folder[0] = '\0';
+        RegCloseKey(shellFolders);
+    }
+    // Without a Startup folder the shortcut would land in the current drive's root, where it
+    // starts nothing: that is a failure, not a success.
+    if (folder[0] == '\0')
+        return static_cast<int>(E_FAIL);
+    const std::string shortcut = std::string(folder) + "\\Scenarix.LNK";
+
+    const HRESULT initialized = CoInitialize(nullptr);
+    HRESULT outcome;
+    {
+        IShellLinkA* rawLink = nullptr;
+        outcome = CoCreateInstance(ClsidShellLink, nullptr, CLSCTX_INPROC_SERVER, IidShellLinkA,
+                                   reinterpret_cast<void**>(&rawLink));
+        if (SUCCEEDED(outcome)) {
+            TComPtr<IShellLinkA> link(rawLink);
+            link->SetPath(programPath_.c_str());
+            link->SetDescription("Shortcut to Scenaria");
+            link->SetArguments("");
+            IPersistFile* rawFile = nullptr;
+            // A link that cannot be saved is no success either.
+            outcome = link->QueryInterface(IidPersistFile, reinterpret_cast<void**>(&rawFile));
+            if (SUCCEEDED(outcome)) {
+                TComPtr<IPersistFile> persist(rawFile);
+                wchar_t name[PathBuffer];
+                if (MultiByteToWideChar(CP_ACP, 0, shortcut.c_str(), -1, name,
+                                        static_cast<int>(PathBuffer)) == 0)
+                    outcome = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+                else
+                    outcome = persist->Save(name, TRUE);
+            }
+        }
+    }
+    if (SUCCEEDED(initialized))
+        CoUninitialize();
+    return static_cast<int>(outcome);
+}
+
+TPlatformStatus TWinPlatform::ShowHelp(int helpContext)
+{
+    const std::string folder = FolderOf(programPath_);
+    const std::string helpFile = (folder.empty() ? "" : folder + "\\") + "scenarix.hlp";
+    if (GetFileAttributesA(helpFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!WinHelpA(static_cast<HWND>(owner_), helpFile.c_str(), HELP_CONTEXT,
+                      static_cast<ULONG_PTR>(helpContext)))
+            return TPlatformStatus::Failure(LastErrorText("WinHelpA"));
+        return TPlatformStatus::Success();
+    }
+    // Systems without WinHelp get the HTML help set installed beside the program.
+    const std::string page =
+        (folder.empty() ? "" : folder + "\\") + "..\\share\\scenaria\\help\\scenarix.html";
+    if (GetFileAttributesA(page.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return TPlatformStatus::Failure("help: " + helpFile + " is missing");
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteA(
+        static_cast<HWND>(owner_), "open", page.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32)
+        return TPlatformStatus::Failure("help: cannot open " + page + " (error " +
+                                        std::to_string(result) + ")");
+    return TPlatformStatus::Success();
+}
+
+} // namespace scenaria

@@ -1,0 +1,51 @@
+#pragma once
+// The Windows implementation of IPlatform: the registry values and system parameter of the
+// classic wallpaper, Active Desktop through COM, the shell's recycle bin and shell links, and
+// WinHelp.
+
+#include "platform/Platform.h"
+
+#include <stdexcept>
+
+namespace scenaria {
+
+// A registry failure of the classic installer: "Failed to create key %s" or
+// "Failed to set data for '%s'". Not caught by the platform; the change cycle swallows it.
+class ERegistryException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TWinPlatform : public IPlatform {
+public:
+    TWinPlatform();
+    ~TWinPlatform() override;
+
+    std::string ProgramPath() const override;
+    std::string SettingsFilePath() const override;
+    std::string DefaultPictureFolder() const override;
+    std::string DefaultSaveFolder() const override;
+    bool Win98Style() const override { return win98Style_; }
+
+    bool InitializeDesktop() override;
+    void FinalizeDesktop() override;
+    TScreenFacts ScreenFacts() const override;
+    TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
+    TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
+
+    bool DeleteToRecycleBin(const std::string& file) override;
+    int CreateStartupShortcut() override;
+    TPlatformStatus ShowHelp(int helpContext) override;
+
+    // The application's window (an HWND), owner of the shell's own error boxes and of the
+    // help viewer; none until the application sets it.
+    void SetOwnerWindow(void* window) { owner_ = window; }
+
+private:
+    std::string programPath_;
+    bool win98Style_ = false;
+    bool comInitialized_ = false;
+    void* owner_ = nullptr;
+};
+
+} // namespace scenaria

@@ -39,6 +39,15 @@ TScreenFacts SwayScreenFacts()
     return facts;
 }
 
+// The caller writes an error as one line; a file name may hold any character.
+TPlatformStatus OneLine(TPlatformStatus status)
+{
+    for (char& c : status.Error)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return status;
+}
+
 } // namespace
 
 std::unique_ptr<IPlatform> CreatePlatform()
@@ -130,6 +139,11 @@ TScreenFacts TLinuxPlatform::ScreenFacts() const
 
 TPlatformStatus TLinuxPlatform::Install(const std::string& file, TWallpaperStyle style)
 {
+    return OneLine(InstallOnce(file, style));
+}
+
+TPlatformStatus TLinuxPlatform::InstallOnce(const std::string& file, TWallpaperStyle style)
+{
     IDesktopBackend* backend = Backend();
     if (!backend)
         return TPlatformStatus::Failure(
@@ -156,9 +170,9 @@ TPlatformStatus TLinuxPlatform::InstallActiveDesktop(const std::string& file, in
     const IDesktopBackend* backend = Backend();
     // As without COM on Windows: nothing reaches the desktop.
     if (!backend || !backend->TakesFileName())
-        return TPlatformStatus::Failure(
+        return OneLine(TPlatformStatus::Failure(
             std::string("no desktop that takes a picture file is running (") +
-            DesktopName(backend ? backend->Kind() : dkNone) + ")");
+            DesktopName(backend ? backend->Kind() : dkNone) + ")"));
     return Install(file, static_cast<TWallpaperStyle>(style));
 }
 
@@ -181,6 +195,11 @@ std::string TLinuxPlatform::HelpFile() const
 }
 
 TPlatformStatus TLinuxPlatform::ShowHelp(int helpContext)
+{
+    return OneLine(OpenHelp(helpContext));
+}
+
+TPlatformStatus TLinuxPlatform::OpenHelp(int helpContext)
 {
     const std::string file = HelpFile();
     struct stat st {};

@@ -39,6 +39,8 @@ public:
 private:
     IDesktopBackend* Backend();
     TPlatformStatus Install(const std::string& file, TWallpaperStyle style);
+    TPlatformStatus InstallOnce(const std::string& file, TWallpaperStyle style);
+    TPlatformStatus OpenHelp(int helpContext);
 
     std::string programPath_;
     bool detected_ = false;

@@ -223,7 +223,9 @@ TEST_F(ToolBackendTest, NothingReachesTheDesktopForAMissingFileOrWithoutADesktop
     tools.Add("gsettings");
     {
         TLinuxPlatform platform("/usr/bin/scenarix");
-        EXPECT_FALSE(platform.InstallClassic((Home() / "gone.bmp").string(), true).Ok);
+        const auto status = platform.InstallClassic((Home() / "gone\nfile.bmp").string(), true);
+        EXPECT_FALSE(status.Ok);
+        EXPECT_EQ(status.Error.find('\n'), std::string::npos) << "written as one line";
         EXPECT_TRUE(tools.Calls().empty());
     }
     // Bare X11 has no desktop that takes a file: the file-and-style installer does nothing.

@@ -4,7 +4,9 @@ namespace scenaria {
 
 bool LoadRgbPicture(const std::string& file, TRgbPicture& picture, std::string& error)
 {
-    error = "TEMPORARY: bitmap reading not linked yet";
+    // The image library cannot read bitmap files yet; until it can, bare X11 says so.
+    error = "cannot read " + file + ": the bitmap reader is not built yet";
+    picture = {};
     return false;
 }
 

@@ -1,6 +1,7 @@
 // Bare X11: the program paints the root window of an Xvfb that the test starts itself. Xvfb
 // runs with -noreset so that it keeps the retained pixmap when the painting client leaves.
 
+#include "platform/X11Root.h"
 #include "platform/LinuxPlatform.h"
 
 #include "PlatformTestSupport.h"
@@ -22,25 +23,6 @@ namespace fs = std::filesystem;
 
 using TPixelRule = std::function<std::array<int, 3>(int x, int y)>;
 
-// A 24-bit BMP written by ImageMagick from a plain PPM.
-std::string WriteBitmap(const testing::TTempDir& dir, const std::string& name, int width,
-                        int height, const TPixelRule& rule)
-{
-    std::string ppm = "P3\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const auto rgb = rule(x, y);
-            ppm += std::to_string(rgb[0]) + " " + std::to_string(rgb[1]) + " " +
-                   std::to_string(rgb[2]) + "\n";
-        }
-    const std::string source = dir.Write(name + ".ppm", ppm);
-    const std::string target = dir / name;
-    const std::string command =
-        "convert-im6.q16 '" + source + "' -type TrueColor 'BMP3:" + target + "'";
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    return target;
-}
-
 int trappedCode = 0;
 int Trap(Display*, XErrorEvent* event)
 {
@@ -53,7 +35,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
-        ASSERT_TRUE(testing::RequireProgram("convert-im6.q16", "imagemagick-6.q16"));
         // -displayfd picks a free display number and writes it once the server answers.
         server_ = std::make_unique<TChild>(std::vector<std::string>{"Xvfb", "-displayfd", "1",
                                                                     "-noreset", "-nolisten", "tcp",
@@ -133,20 +114,27 @@ protected:
     Display* connection_ = nullptr;
 };
 
-TEST_F(X11RootTest, TiledThenCentredBitmapsPaintTheRootAndFreeThePreviousPixmap)
+TRgbPicture Picture(int width, int height, const TPixelRule& rule)
+{
+    TRgbPicture picture{width, height, {}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto rgb = rule(x, y);
+            picture.Pixels.insert(picture.Pixels.end(), {static_cast<std::uint8_t>(rgb[0]),
+                                                         static_cast<std::uint8_t>(rgb[1]),
+                                                         static_cast<std::uint8_t>(rgb[2])});
+        }
+    return picture;
+}
+
+TEST_F(X11RootTest, TiledThenCentredPicturesPaintTheRootAndFreeThePreviousPixmap)
 {
     const TPixelRule tileRule = [](int x, int y) { return std::array<int, 3>{x * 16, y * 16, 77}; };
     const TPixelRule centreRule = [](int x, int y) {
         return std::array<int, 3>{x * 2 + 1, y * 5, 150};
     };
-    const std::string tile = WriteBitmap(home_, "tile.bmp", 16, 16, tileRule);
-    const std::string centre = WriteBitmap(home_, "centre.bmp", 100, 50, centreRule);
 
-    TLinuxPlatform platform("/usr/bin/scenarix");
-    EXPECT_FALSE(platform.InitializeDesktop()) << "bare X11 is no desktop that takes a file";
-    EXPECT_EQ(platform.Desktop(), dkX11);
-
-    const auto tiled = platform.InstallClassic(tile, true);
+    const auto tiled = SetRootPicture(display_, Picture(16, 16, tileRule), true);
     ASSERT_TRUE(tiled.Ok) << tiled.Error;
     auto pixels = RootPixels();
     ASSERT_EQ(pixels.size(), 320u * 240);
@@ -158,7 +146,7 @@ TEST_F(X11RootTest, TiledThenCentredBitmapsPaintTheRootAndFreeThePreviousPixmap)
     EXPECT_EQ(PixmapProperty("ESETROOT_PMAP_ID"), first);
     EXPECT_TRUE(PixmapExists(first)) << "the pixmap must outlive the connection that made it";
 
-    const auto centred = platform.InstallClassic(centre, false);
+    const auto centred = SetRootPicture(display_, Picture(100, 50, centreRule), false);
     ASSERT_TRUE(centred.Ok) << centred.Error;
     pixels = RootPixels();
     // (320 - 100) / 2 = 110 from the left, (240 - 50) / 2 = 95 from the top, black around.
@@ -175,6 +163,18 @@ TEST_F(X11RootTest, TiledThenCentredBitmapsPaintTheRootAndFreeThePreviousPixmap)
     EXPECT_EQ(PixmapProperty("ESETROOT_PMAP_ID"), second);
     EXPECT_TRUE(PixmapExists(second));
     EXPECT_FALSE(PixmapExists(first)) << "the previous pixmap was not freed";
+}
+
+TEST_F(X11RootTest, AGoneDisplayIsAnErrorStatus)
+{
+    const auto gone = SetRootPicture(":65000",
+                                     Picture(2, 2,
+                                             [](int, int) {
+                                                 return std::array<int, 3>{1, 2, 3};
+                                             }),
+                                     true);
+    EXPECT_FALSE(gone.Ok);
+    EXPECT_NE(gone.Error.find(":65000"), std::string::npos) << gone.Error;
 }
 
 TEST_F(X11RootTest, ScreenFactsAreTheRootWindowsUnlessOverridden)
@@ -194,23 +194,6 @@ TEST_F(X11RootTest, ScreenFactsAreTheRootWindowsUnlessOverridden)
     env_.Unset("SCENARIA_SCREEN");
     env_.Set("DISPLAY", ":" + std::to_string(65000));
     EXPECT_EQ(platform.ScreenFacts().BitsPerPixel, 0) << "no display, no facts";
-}
-
-TEST_F(X11RootTest, AnUnreadableBitmapOrAGoneDisplayIsAnErrorStatus)
-{
-    TLinuxPlatform platform("/usr/bin/scenarix");
-    const auto garbage = platform.InstallClassic(home_.Write("junk.bmp", "not a bitmap"), true);
-    EXPECT_FALSE(garbage.Ok);
-    EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), None) << "nothing was painted";
-
-    const std::string tile = WriteBitmap(home_, "t.bmp", 4, 4, [](int, int) {
-        return std::array<int, 3>{1, 2, 3};
-    });
-    env_.Set("DISPLAY", ":65000");
-    TLinuxPlatform elsewhere("/usr/bin/scenarix");
-    const auto gone = elsewhere.InstallClassic(tile, true);
-    EXPECT_FALSE(gone.Ok);
-    EXPECT_NE(gone.Error.find(":65000"), std::string::npos) << gone.Error;
 }
 
 } // namespace

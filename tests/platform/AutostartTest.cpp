@@ -24,7 +24,9 @@ TEST_F(AutostartTest, WrittenTwiceLeavesOneEntryWhoseExecRunsTheProgram)
     const std::string marker = (Home() / "ran.txt").string();
     {
         std::ofstream script(program);
-        script << "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$#\" > '" << marker << "'\n";
+        // Renamed into place, so that the test never reads a half-written marker.
+        script << "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$#\" > '" << marker << ".part' && mv '"
+               << marker << ".part' '" << marker << "'\n";
     }
     fs::permissions(program, fs::perms::owner_all);
 

@@ -133,7 +133,10 @@ public:
     std::vector<TInvocation> Calls() const
     {
         std::vector<TInvocation> calls;
-        std::istringstream lines(ReadFile(Log()));
+        std::string text = ReadFile(Log());
+        // A call still being written (detached tools) is not counted yet.
+        text.erase(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+        std::istringstream lines(text);
         std::string line;
         while (std::getline(lines, line)) {
             TInvocation call;

@@ -1,0 +1,259 @@
+#pragma once
+// The GIF picture: a GIF 87a or 89a stream read into a model of header, frames and extensions
+// that stays in memory after loading and can be written back.
+
+#include "imaging/gif/GifColorMap.h"
+#include "imaging/gif/GifException.h"
+#include "imaging/gif/GifExtensions.h"
+#include "imaging/gif/GifItem.h"
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace scenaria {
+
+enum TGIFDrawOption : int {
+    doThreaded = 0x001,       // animation is painted by a worker thread
+    doTransparent = 0x002,    // a frame's transparent colour is not painted
+    doAnimate = 0x004,        // a picture of more than one frame is animated
+    doLoop = 0x008,           // the animation repeats as the loop count says
+    doLoopForever = 0x010,    // the animation repeats without end
+    doCheckCanvas = 0x020,    // the painter stops when its target has gone
+    doDirect = 0x040,         // the painter draws straight onto the target
+    doDither = 0x080,         // frames are dithered to the web colour cube
+    doDitherLowColor = 0x100, // with doDither: only on low-colour displays
+};
+using TGIFDrawOptions = std::uint16_t;
+constexpr TGIFDrawOptions GIFDefaultDrawOptions = 0x018F;
+
+enum TThreadPriority : int {
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical
+};
+
+// A colour value (red in the low byte) that means "no colour".
+constexpr std::uint32_t GIFColorNone = 0x1FFFFFFF;
+
+// Frames cannot hold more pixels than their data can encode: a 12-bit code stands for at most
+// 4096 pixels, so a byte carries at most 4096 * 8 / 12 of them. Loading refuses frames that
+// would need more data than the stream holds before it allocates their pixels.
+constexpr std::int64_t GIFMaxPixelsPerByte = 2731;
+
+// The logical screen descriptor, byte for byte.
+struct TGIFScreenDescriptor {
+    std::uint16_t Width = 0;
+    std::uint16_t Height = 0;
+    std::uint8_t Packed = 0; // 7 global table; 4-6 colour resolution; 3 sorted; 0-2 size
+    std::uint8_t BackgroundColorIndex = 0;
+    std::uint8_t AspectRatio = 0;
+};
+
+class TGIFHeader : public TGIFItem {
+public:
+    explicit TGIFHeader(TGIFImage* image) : TGIFItem(image), colorMap_(this) {}
+
+    TGIFScreenDescriptor Descriptor;
+    // The three version bytes of the stream last read ("87a", "89a" or anything), or of the
+    // stream last written; empty before either.
+    std::string Version;
+
+    TGIFGlobalColorMap& ColorMap() { return colorMap_; }
+    const TGIFGlobalColorMap& ColorMap() const { return colorMap_; }
+
+    void LoadFromStream(TGIFStream& stream) override;
+    // Writes the signature with the picture's version, the descriptor and the global table.
+    void SaveToStream(TGIFStream& stream) override;
+    // Recomputes the packed byte from the tables: bit 7 for a global table, bit 3 for a sorted
+    // one, and colour resolution and size from the highest bit depth of all tables.
+    void Prepare();
+    void Assign(const TGIFHeader& source);
+
+private:
+    TGIFGlobalColorMap colorMap_;
+};
+
+// The image descriptor, byte for byte.
+struct TGIFImageDescriptor {
+    std::uint8_t Separator = 0x2C;
+    std::uint16_t Left = 0;
+    std::uint16_t Top = 0;
+    std::uint16_t Width = 0;
+    std::uint16_t Height = 0;
+    std::uint8_t Packed = 0; // 7 local table; 6 interlaced; 5 sorted; 0-2 size
+};
+
+// One frame: descriptor, local colour table, the extensions before it and its pixels, one
+// colour index a byte, rows top to bottom in display order.
+class TGIFSubImage : public TGIFItem {
+public:
+    explicit TGIFSubImage(TGIFImage* image);
+    ~TGIFSubImage() override;
+
+    void LoadFromStream(TGIFStream& stream) override;
+    // Writes the extensions and, unless the frame is empty, its descriptor, local table and
+    // compressed pixels.
+    void SaveToStream(TGIFStream& stream) override;
+    void LoadFromFile(const std::string& fileName);
+    // Back to a frame without extensions, colours or pixels.
+    void Clear();
+    void Assign(const TGIFSubImage& source);
+
+    bool Empty() const;
+    const TGIFImageDescriptor& Descriptor() const { return descriptor_; }
+    int Left() const { return descriptor_.Left; }
+    int Top() const { return descriptor_.Top; }
+    int Width() const { return descriptor_.Width; }
+    int Height() const { return descriptor_.Height; }
+    void SetLeft(int left);
+    void SetTop(int top);
+    // New dimensions and a new pixel buffer cleared to 0.
+    void SetSize(int width, int height);
+    bool Interlaced() const { return (descriptor_.Packed & 0x40) != 0; }
+    void SetInterlaced(bool interlaced);
+
+    TGIFLocalColorMap& ColorMap() { return colorMap_; }
+    const TGIFLocalColorMap& ColorMap() const { return colorMap_; }
+    // The local table when it has entries, else the picture's global table (else the empty
+    // local table).
+    const TGIFColorMap& ActiveColorMap() const;
+
+    TGIFExtensionList& Extensions() { return extensions_; }
+    const TGIFExtensionList& Extensions() const { return extensions_; }
+    // The first graphic control extension made for this frame, or nullptr.
+    TGIFGraphicControlExtension* GraphicControlExtension() const { return graphicControl_; }
+    // Set while the frame's graphic control extension has its transparency bit.
+    bool Transparent() const { return transparent_; }
+
+    std::uint8_t* Data() { return pixels_.data(); }
+    const std::uint8_t* Data() const { return pixels_.data(); }
+    std::int32_t DataSize() const { return static_cast<std::int32_t>(pixels_.size()); }
+    std::uint8_t Pixel(int x, int y) const { return pixels_[std::size_t(y) * Width() + x]; }
+
+    // The version this frame needs: 89 with a sorted local table or any extension, else 87.
+    int Version() const;
+    // Recomputes the descriptor's packed byte from the local table, keeping the interlace bit.
+    void Prepare();
+
+private:
+    friend class TGIFGraphicControlExtension;
+
+    void Decode(TGIFStream& stream);
+    void Encode(TGIFStream& stream) const;
+
+    TGIFImageDescriptor descriptor_;
+    TGIFLocalColorMap colorMap_;
+    TGIFExtensionList extensions_;
+    std::vector<std::uint8_t> pixels_;
+    TGIFGraphicControlExtension* graphicControl_ = nullptr;
+    bool transparent_ = false;
+};
+
+class TGIFImageList : public TGIFList<TGIFSubImage> {
+public:
+    explicit TGIFImageList(TGIFImage* image) : TGIFList(image) {}
+
+    void LoadFromStream(TGIFStream& stream);
+    void SaveToStream(TGIFStream& stream);
+};
+
+// The trailer byte ";" that ends a stream.
+class TGIFTrailer : public TGIFItem {
+public:
+    explicit TGIFTrailer(TGIFImage* image) : TGIFItem(image) {}
+    // A byte other than ";" gives the warning "Invalid Image trailer"; the end of the stream is
+    // accepted silently.
+    void LoadFromStream(TGIFStream& stream) override;
+    void SaveToStream(TGIFStream& stream) override;
+};
+
+// The lock that keeps a picture's model still while another thread (the animation painter)
+// reads it. It may be taken again by the thread that holds it.
+class TGIFPictureLock {
+public:
+    void lock() { mutex_.lock(); }
+    void unlock() { mutex_.unlock(); }
+    bool try_lock() { return mutex_.try_lock(); }
+
+private:
+    std::recursive_mutex mutex_;
+};
+
+class TGIFImage {
+public:
+    TGIFImage();
+    ~TGIFImage();
+    TGIFImage(const TGIFImage&) = delete;
+    TGIFImage& operator=(const TGIFImage&) = delete;
+
+    TGIFDrawOptions DrawOptions = GIFDefaultDrawOptions;
+    TGIFWarningHandler WarningHandler;
+    TThreadPriority PainterPriority = tpNormal;
+    std::uint32_t BackgroundColor = GIFColorNone;
+    TGIFProgressHandler OnProgress;
+    std::function<void()> OnChange;
+
+    TGIFHeader& Header() { return header_; }
+    const TGIFHeader& Header() const { return header_; }
+    TGIFImageList& Images() { return images_; }
+    const TGIFImageList& Images() const { return images_; }
+    TGIFPictureLock& PictureLock() { return lock_; }
+
+    // Parses a whole GIF stream positioned at its signature; the stream may go on past the
+    // trailer. When loading fails part way, the frames read before stay.
+    void LoadFromStream(TGIFStream& stream);
+    // Fails with "Unsupported GIF version" for a picture without frames.
+    void SaveToStream(TGIFStream& stream);
+    void LoadFromFile(const std::string& fileName);
+    void SaveToFile(const std::string& fileName);
+
+    int Width() const { return header_.Descriptor.Width; }
+    int Height() const { return header_.Descriptor.Height; }
+    // Fail with "Image width/height too small for contained frames" when a frame would reach
+    // beyond the new size.
+    void SetWidth(int width);
+    void SetHeight(int height);
+    bool Empty() const { return images_.Empty(); }
+    bool Equals(const TGIFImage& other) const { return this == &other; }
+
+    void Clear();
+    // Adds a copy of a frame (any other item: "Object type not supported for operation"); a
+    // frame that reaches beyond the logical screen enlarges it, with the warning "Image exceeds
+    // Logical Screen size".
+    TGIFSubImage& Add(const TGIFItem& source);
+    void Assign(const TGIFImage& source);
+
+    // A GIF picture has no clipboard form: both fail with "Clipboard operations not supported
+    // for GIF objects".
+    void LoadFromClipboardFormat(std::uint16_t format, const std::vector<std::uint8_t>& data);
+    void SaveToClipboardFormat(std::uint16_t& format, std::vector<std::uint8_t>& data) const;
+
+    // 87 or 89, the highest that a frame needs (looking no further than the first that needs
+    // 89); 0 without frames.
+    int Version() const;
+    // The highest bit depth of the global and all local tables.
+    int BitsPerPixel() const;
+
+    void Warning(const TGIFItem* sender, int severity, const std::string& message) const;
+    void Progress(const TGIFItem* sender, TGIFProgressStage stage, int percentDone,
+                  const std::string& message) const;
+    void Changed() const;
+
+private:
+    friend class TGIFSubImage;
+
+    // Pixels that loading may still allocate (see GIFMaxPixelsPerByte); unlimited otherwise.
+    std::int64_t pixelBudget_ = -1;
+
+    TGIFHeader header_;
+    TGIFImageList images_;
+    TGIFPictureLock lock_;
+};
+
+} // namespace scenaria

@@ -1,0 +1,457 @@
+#include "imaging/gif/GifLzw.h"
+
+#include "imaging/gif/GifException.h"
+#include "imaging/gif/GifItem.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace scenaria {
+
+namespace {
+
+constexpr int TableSize = 4096;
+// Any chain through a table without cycles fits: at most every entry from the clear code on,
+// plus the first character of the string-plus-first-character case and the final byte.
+constexpr int StackSize = 4097;
+
+// One decoding run. All working storage lives here, so a frame decodes without allocating.
+class TLZWDecoder {
+public:
+    TLZWDecoder(TGIFStream& stream, const TGIFItem& sender, int initialCodeSize)
+        : stream_(stream), sender_(sender), initialCodeSize_(initialCodeSize),
+          clearCode_(1 << initialCodeSize), endCode_(clearCode_ + 1),
+          codeWidth_(initialCodeSize + 1), nextCode_(clearCode_ + 2), codeLimit_(2 * clearCode_)
+    {
+        std::memset(buffer_, 0, sizeof buffer_);
+    }
+
+    // Fills count pixels; false when the data ended first.
+    bool Fill(std::uint8_t* out, int count)
+    {
+        std::uint8_t* const end = out + count;
+        while (out < end) {
+            if (stackTop_ > 0) {
+                const int n = std::min<std::ptrdiff_t>(stackTop_, end - out);
+                const std::uint16_t* from = stack_ + stackTop_;
+                for (int i = 0; i < n; ++i)
+                    *out++ = static_cast<std::uint8_t>(*--from);
+                stackTop_ -= n;
+                continue;
+            }
+            const int value = DecodeStep();
+            if (value < 0)
+                return false;
+            *out++ = static_cast<std::uint8_t>(value);
+        }
+        return true;
+    }
+
+    // One pixel more, as the decoder asks for after the frame's last pixel: in well-formed data
+    // this meets the end-of-information code and skips what is left of the frame's data.
+    int NextPixel()
+    {
+        if (stackTop_ > 0)
+            return stack_[--stackTop_];
+        return DecodeStep();
+    }
+
+private:
+    // -1: no more bits can be had; otherwise the next code of the current width.
+    int ReadCode()
+    {
+        if (clearFirst_) {
+            clearFirst_ = false;
+            return clearCode_;
+        }
+        if (bitPosition_ + codeWidth_ >= validBits_) {
+            if (dataEnded_) {
+                if (bitPosition_ == validBits_)
+                    sender_.Warning("Decoder bit buffer under-run");
+                return -1;
+            }
+            // A sub-block shorter than a code needs one more; anything else reads once.
+            do {
+                if (!Refill())
+                    return -1;
+            } while (bitPosition_ + codeWidth_ > validBits_ && !dataEnded_);
+        }
+        // Bits are taken least significant first; three bytes always cover a 12-bit code at any
+        // bit offset, and the buffer is long enough to read them past the data.
+        const int at = bitPosition_ >> 3;
+        const std::uint32_t bits = std::uint32_t(buffer_[at]) |
+                                   std::uint32_t(buffer_[at + 1]) << 8 |
+                                   std::uint32_t(buffer_[at + 2]) << 16;
+        const int code = int((bits >> (bitPosition_ & 7)) & ((1u << codeWidth_) - 1));
+        bitPosition_ += codeWidth_;
+        return code;
+    }
+
+    // False when the stream has ended before the sub-block's size byte.
+    bool Refill()
+    {
+        // The unread bits of this sub-block (fewer than a code, so at most 16) move into the
+        // two carry bytes, so that a code may straddle two sub-blocks.
+        buffer_[0] = buffer_[byteCount_ - 2];
+        buffer_[1] = buffer_[byteCount_ - 1];
+        std::uint8_t size = 0;
+        if (!stream_.ReadByte(size))
+            return false;
+        int length = size;
+        if (length != 0) {
+            if (length > stream_.Remaining()) {
+                sender_.Warning("Premature end of data");
+                length = static_cast<int>(stream_.Remaining());
+            }
+            stream_.Read(buffer_ + 2, static_cast<std::size_t>(length));
+        } else {
+            zeroBlockSeen_ = true;
+            dataEnded_ = true;
+        }
+        bitPosition_ = bitPosition_ - validBits_ + 16;
+        byteCount_ = length + 2;
+        validBits_ = 8 * byteCount_;
+        return true;
+    }
+
+    void Push(int value)
+    {
+        if (stackTop_ >= StackSize)
+            throw GIFException("Circular decoder table entry");
+        stack_[stackTop_++] = static_cast<std::uint16_t>(value);
+    }
+
+    // The next pixel value, or -1 (no more data) or -2 (end-of-information code). Once data
+    // has ended nothing more is read: after the end-of-information code the stream already
+    // stands behind the frame's data.
+    int DecodeStep()
+    {
+        if (ended_ != 0)
+            return ended_;
+        int code = ReadCode();
+        if (code < 0)
+            return ended_ = code;
+        if (code == clearCode_) {
+            for (int k = 0; k < clearCode_; ++k) {
+                prefix_[k] = 0;
+                suffix_[k] = static_cast<std::uint16_t>(k);
+            }
+            std::fill(prefix_ + clearCode_, prefix_ + TableSize, std::uint16_t(0));
+            std::fill(suffix_ + clearCode_, suffix_ + TableSize, std::uint16_t(0));
+            codeWidth_ = initialCodeSize_ + 1;
+            codeLimit_ = 2 * clearCode_;
+            nextCode_ = clearCode_ + 2;
+            stackTop_ = 0;
+            do {
+                code = ReadCode();
+            } while (code == clearCode_);
+            if (code < 0)
+                return ended_ = code;
+            firstChar_ = code;
+            previousCode_ = code;
+            return code;
+        }
+        if (code == endCode_) {
+            if (!zeroBlockSeen_)
+                SkipSubBlocks();
+            return ended_ = -2;
+        }
+        const int incoming = code;
+        if (code >= nextCode_) {
+            Push(firstChar_);
+            code = previousCode_;
+        }
+        while (code >= clearCode_) {
+            Push(suffix_[code]);
+            if (prefix_[code] == code)
+                throw GIFException("Circular decoder table entry");
+            code = prefix_[code];
+        }
+        firstChar_ = code;
+        Push(code);
+        if (nextCode_ < TableSize) {
+            prefix_[nextCode_] = static_cast<std::uint16_t>(previousCode_);
+            suffix_[nextCode_] = static_cast<std::uint16_t>(firstChar_);
+            ++nextCode_;
+            if (nextCode_ >= codeLimit_ && codeLimit_ < TableSize) {
+                codeLimit_ *= 2;
+                ++codeWidth_;
+            }
+        }
+        previousCode_ = incoming;
+        return stack_[--stackTop_];
+    }
+
+    void SkipSubBlocks()
+    {
+        std::uint8_t size = 0;
+        while (stream_.ReadByte(size) && size != 0)
+            stream_.Seek(size);
+    }
+
+    TGIFStream& stream_;
+    const TGIFItem& sender_;
+    const int initialCodeSize_;
+    const int clearCode_;
+    const int endCode_;
+    int codeWidth_;
+    int nextCode_;
+    int codeLimit_;
+    int firstChar_ = 0;
+    int previousCode_ = 0;
+    int ended_ = 0;
+    bool clearFirst_ = true;
+    bool dataEnded_ = false;
+    bool zeroBlockSeen_ = false;
+    // Two carry bytes, one sub-block, and room to read three bytes from any bit position.
+    std::uint8_t buffer_[2 + 255 + 3];
+    int byteCount_ = 2;
+    int bitPosition_ = 0;
+    int validBits_ = 0;
+    std::uint16_t prefix_[TableSize];
+    std::uint16_t suffix_[TableSize];
+    std::uint16_t stack_[StackSize];
+    int stackTop_ = 0;
+};
+
+// Packs codes least significant bit first into sub-blocks of at most 254 bytes.
+class TCodeWriter {
+public:
+    explicit TCodeWriter(TGIFStream& stream) : stream_(stream) {}
+
+    void Put(int code, int width)
+    {
+        bits_ |= std::uint32_t(code) << bitCount_;
+        bitCount_ += width;
+        while (bitCount_ >= 8) {
+            PutByte(static_cast<std::uint8_t>(bits_));
+            bits_ >>= 8;
+            bitCount_ -= 8;
+        }
+    }
+
+    // Writes the last partial byte, the last sub-block and the terminator.
+    void Finish()
+    {
+        if (bitCount_ > 0)
+            PutByte(static_cast<std::uint8_t>(bits_));
+        bits_ = 0;
+        bitCount_ = 0;
+        FlushBlock();
+        stream_.WriteByte(0);
+    }
+
+private:
+    static constexpr int BlockSize = 254;
+
+    void PutByte(std::uint8_t value)
+    {
+        block_[blockLength_ + 1] = value;
+        if (++blockLength_ == BlockSize)
+            FlushBlock();
+    }
+
+    void FlushBlock()
+    {
+        if (blockLength_ == 0)
+            return;
+        block_[0] = static_cast<std::uint8_t>(blockLength_);
+        stream_.Write(block_, std::size_t(blockLength_) + 1);
+        blockLength_ = 0;
+    }
+
+    TGIFStream& stream_;
+    std::uint32_t bits_ = 0;
+    int bitCount_ = 0;
+    std::uint8_t block_[BlockSize + 1];
+    int blockLength_ = 0;
+};
+
+// The encoder mirrors the decoder's table growth, so every code goes out at exactly the width
+// at which any decoder will read it.
+class TLZWEncoder {
+public:
+    TLZWEncoder(TGIFStream& stream, int initialCodeSize)
+        : writer_(stream), initialCodeSize_(initialCodeSize), clearCode_(1 << initialCodeSize),
+          endCode_(clearCode_ + 1)
+    {
+    }
+
+    void Start() { StartOver(); }
+
+    void Put(std::uint8_t pixel)
+    {
+        if (prefix_ < 0) {
+            prefix_ = pixel;
+            return;
+        }
+        const std::uint32_t key = std::uint32_t(prefix_) << 8 | pixel;
+        const int code = table_.Lookup(key);
+        if (code >= 0) {
+            prefix_ = code;
+            return;
+        }
+        Emit(prefix_);
+        // A table that reaches 4095 entries, or whose hash slots for this key are all taken,
+        // starts over; both are valid GIF data.
+        if (nextCode_ < TableSize - 1 && table_.Insert(key, nextCode_))
+            ++nextCode_;
+        else
+            StartOver();
+        prefix_ = pixel;
+    }
+
+    void Finish()
+    {
+        if (prefix_ >= 0)
+            Emit(prefix_);
+        Emit(endCode_);
+        writer_.Finish();
+    }
+
+private:
+    void StartOver()
+    {
+        Emit(clearCode_);
+        table_.Clear();
+        nextCode_ = clearCode_ + 2;
+    }
+
+    void Emit(int code)
+    {
+        writer_.Put(code, codeWidth_);
+        // What the decoder does on reading this code.
+        if (code == clearCode_) {
+            codeWidth_ = initialCodeSize_ + 1;
+            decoderLimit_ = 2 * clearCode_;
+            decoderNext_ = clearCode_ + 2;
+            firstAfterClear_ = true;
+        } else if (firstAfterClear_) {
+            firstAfterClear_ = false;
+        } else if (decoderNext_ < TableSize) {
+            ++decoderNext_;
+            if (decoderNext_ >= decoderLimit_ && decoderLimit_ < TableSize) {
+                decoderLimit_ *= 2;
+                ++codeWidth_;
+            }
+        }
+    }
+
+    TCodeWriter writer_;
+    THashTable table_;
+    const int initialCodeSize_;
+    const int clearCode_;
+    const int endCode_;
+    int codeWidth_ = initialCodeSize_ + 1;
+    int nextCode_ = 0;
+    int decoderNext_ = 0;
+    int decoderLimit_ = 0;
+    bool firstAfterClear_ = true;
+    int prefix_ = -1;
+};
+
+} // namespace
+
+void TGIFInterlacedRows::Next()
+{
+    row_ += step_;
+    while (row_ >= height_) {
+        if (pass_ >= 1)
+            step_ /= 2;
+        ++pass_;
+        row_ = step_ / 2;
+    }
+}
+
+void THashTable::Clear()
+{
+    std::fill(slots_, slots_ + Slots, 0xFFFFFFFFu);
+}
+
+int THashTable::Lookup(std::uint32_t key) const
+{
+    int slot = FirstSlot(key);
+    // Doubling modulo 8009 visits 4004 slots before it comes round again; a lookup that has
+    // seen them all without an empty slot has not found the key.
+    for (int probe = 0; probe < Slots; ++probe) {
+        const std::uint32_t entry = slots_[slot];
+        if (entry == 0xFFFFFFFFu)
+            return -1;
+        if ((entry >> 12) == key)
+            return int(entry & 0xFFF);
+        slot = NextSlot(slot);
+    }
+    return -1;
+}
+
+bool THashTable::Insert(std::uint32_t key, int code)
+{
+    int slot = FirstSlot(key);
+    for (int probe = 0; probe < Slots; ++probe) {
+        if (slots_[slot] == 0xFFFFFFFFu) {
+            slots_[slot] = key << 12 | std::uint32_t(code);
+            return true;
+        }
+        slot = NextSlot(slot);
+    }
+    return false;
+}
+
+void DecodeGIFPixels(TGIFStream& stream, std::uint8_t* pixels, int width, int height,
+                     bool interlaced, const TGIFItem& sender)
+{
+    std::uint8_t initialCodeSize = 0;
+    if (!stream.ReadByte(initialCodeSize))
+        return;
+    // Larger sizes put the clear code beyond the 4096-entry tables.
+    if (initialCodeSize > 11)
+        throw GIFException("Invalid GIF data");
+    // 4096-entry tables and the stack: too large for the thread's stack on some systems.
+    auto decoder = std::make_unique<TLZWDecoder>(stream, sender, initialCodeSize);
+    try {
+        if (width > 0 && height > 0) {
+            if (!interlaced) {
+                decoder->Fill(pixels, width * height);
+            } else {
+                TGIFInterlacedRows rows(height);
+                for (int i = 0; i < height; ++i) {
+                    if (!decoder->Fill(pixels + std::size_t(rows.Row()) * width, width))
+                        break;
+                    rows.Next();
+                }
+            }
+        }
+    } catch (const GIFException&) {
+        try {
+            decoder->NextPixel();
+        } catch (const GIFException&) {
+            // The first error is the one to report.
+        }
+        throw;
+    }
+    decoder->NextPixel();
+}
+
+void EncodeGIFPixels(TGIFStream& stream, const std::uint8_t* pixels, int width, int height,
+                     bool interlaced, int initialCodeSize)
+{
+    stream.WriteByte(static_cast<std::uint8_t>(initialCodeSize));
+    auto encoder = std::make_unique<TLZWEncoder>(stream, initialCodeSize);
+    encoder->Start();
+    if (!interlaced) {
+        const std::uint8_t* end = pixels + std::size_t(width) * height;
+        for (const std::uint8_t* p = pixels; p < end; ++p)
+            encoder->Put(*p);
+    } else {
+        TGIFInterlacedRows rows(height);
+        for (int i = 0; i < height; ++i) {
+            const std::uint8_t* row = pixels + std::size_t(rows.Row()) * width;
+            for (int x = 0; x < width; ++x)
+                encoder->Put(row[x]);
+            rows.Next();
+        }
+    }
+    encoder->Finish();
+}
+
+} // namespace scenaria

@@ -141,8 +141,8 @@ int CheckFrame(const TGIFSubImage& frame, const TCanvas& expected, bool overEmpt
             const TGIFColor c = colors.Data()[index];
             if ((c.Red != want[0] || c.Green != want[1] || c.Blue != want[2] || want[3] != 255) &&
                 ++mismatches <= 5)
-                ADD_FAILURE() << "pixel " << sx << "," << sy << ": index " << int(index)
-                              << " is " << int(c.Red) << "," << int(c.Green) << "," << int(c.Blue)
+                ADD_FAILURE() << "pixel " << sx << "," << sy << ": index " << int(index) << " is "
+                              << int(c.Red) << "," << int(c.Green) << "," << int(c.Blue)
                               << "; expected " << int(want[0]) << "," << int(want[1]) << ","
                               << int(want[2]) << "," << int(want[3]);
         }
@@ -155,12 +155,9 @@ int CheckFrame(const TGIFSubImage& frame, const TCanvas& expected, bool overEmpt
 // an image descriptor must be followed by its colour table and its code size (here the
 // trailer stands there instead).
 const std::map<std::string, std::string> PygifRefused = {
-    {"unknown-extension", "Unknown extension type"},
-    {"loop-buffer", "Invalid GIF data"},
-    {"loop-buffer_max", "Invalid GIF data"},
-    {"image-zero-width", "Invalid GIF data"},
-    {"image-zero-height", "Premature end of data"},
-    {"image-zero-size", "Premature end of data"},
+    {"unknown-extension", "Unknown extension type"}, {"loop-buffer", "Invalid GIF data"},
+    {"loop-buffer_max", "Invalid GIF data"},         {"image-zero-width", "Invalid GIF data"},
+    {"image-zero-height", "Premature end of data"},  {"image-zero-size", "Premature end of data"},
 };
 
 TEST(GifSuitePygif, EveryExpectedFrameDecodes)
@@ -181,7 +178,7 @@ TEST(GifSuitePygif, EveryExpectedFrameDecodes)
             continue;
         }
         if (expectedFrames.empty())
-            continue;  // the suite expects no picture; what the codec makes of it is below
+            continue; // the suite expects no picture; what the codec makes of it is below
         ASSERT_EQ(error, "");
         EXPECT_EQ(image.Width(), std::stoi(config.at("width")));
         EXPECT_EQ(image.Height(), std::stoi(config.at("height")));
@@ -195,7 +192,8 @@ TEST(GifSuitePygif, EveryExpectedFrameDecodes)
         const auto frames = ImageFrames(image);
         bool disposes = false;
         for (const auto* frame : frames)
-            if (frame->GraphicControlExtension() && frame->GraphicControlExtension()->Disposal() >= 2)
+            if (frame->GraphicControlExtension() &&
+                frame->GraphicControlExtension()->Disposal() >= 2)
                 disposes = true;
 
         if (frames.size() == canvases.size()) {
@@ -328,5 +326,5 @@ TEST(GifSuites, EveryFileDecodesLikeLibgif)
     EXPECT_GE(compared, 100);
 }
 
-}  // namespace
-}  // namespace scenaria
+} // namespace
+} // namespace scenaria

@@ -95,4 +95,48 @@ TBytes FramePixels(const TGIFSubImage& frame)
     return TBytes(frame.Data(), frame.Data() + frame.DataSize());
 }
 
+void MakeBanner(TGIFImage& image)
+{
+    image.Clear();
+    for (int i = 0; i < 256; ++i)
+        image.Header().ColorMap().Add(
+            TGIFColor{std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t((i * 7) & 0xFF)});
+    image.Header().Descriptor.BackgroundColorIndex = 0;
+    const int delays[4] = {50, 100, 100, 200};
+    for (int n = 0; n < 4; ++n) {
+        TGIFSubImage frame(nullptr);
+        const bool small = n == 3;
+        frame.SetLeft(small ? 20 : 0);
+        frame.SetTop(small ? 10 : 0);
+        frame.SetSize(small ? 100 : 320, small ? 40 : 80);
+        frame.SetInterlaced(small);
+        if (n == 0) {
+            auto loop = std::make_unique<TGIFAppExtNSLoop>(&frame);
+            loop->Loops = 0;
+            frame.Extensions().Add(std::move(loop));
+        }
+        auto control = std::make_unique<TGIFGraphicControlExtension>(&frame);
+        control->SetDisposal(1);
+        control->Delay = static_cast<std::uint16_t>(delays[n]);
+        control->TransparentColorIndex = 255;
+        control->SetTransparent(true);
+        frame.Extensions().Add(std::move(control));
+        for (int y = 0; y < frame.Height(); ++y) {
+            for (int x = 0; x < frame.Width(); ++x) {
+                // Bands that move from frame to frame, with transparent holes.
+                const int value = ((x + 16 * n) / 8 + y / 4) % 255;
+                const bool hole = ((x / 10 + y / 10 + n) % 5) == 0;
+                frame.Data()[std::size_t(y) * frame.Width() + x] =
+                    static_cast<std::uint8_t>(hole ? 255 : value);
+            }
+        }
+        image.Add(frame);
+    }
+    TGIFSubImage closing(nullptr);
+    auto comment = std::make_unique<TGIFCommentExtension>(&closing);
+    comment->Text = {"Scenaria banner"};
+    closing.Extensions().Add(std::move(comment));
+    image.Add(closing);
+}
+
 } // namespace scenaria::testing

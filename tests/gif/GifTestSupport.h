@@ -102,4 +102,10 @@ std::string LoadGif(TGIFImage& image, const TBytes& bytes);
 // A frame's pixels as a vector.
 TBytes FramePixels(const TGIFSubImage& frame);
 
+// A banner like the About box's: 320x80, a 256-colour global table, four frames with
+// transparency (index 255) and disposal 1, delays 50, 100, 100 and 200, a looping extension
+// with count 0 on the first frame and a comment after the last. The fourth frame is a smaller,
+// interlaced one at 20,10.
+void MakeBanner(TGIFImage& image);
+
 } // namespace scenaria::testing

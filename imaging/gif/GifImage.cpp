@@ -404,6 +404,7 @@ void TGIFImage::Clear()
     std::lock_guard guard(lock_);
     images_.Clear();
     header_.ColorMap().Clear();
+    header_.Version.clear();
     header_.Descriptor.Width = 0;
     header_.Descriptor.Height = 0;
     header_.Prepare();

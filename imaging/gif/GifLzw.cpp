@@ -26,65 +26,170 @@ public:
         std::memset(buffer_, 0, sizeof buffer_);
     }
 
-    // Fills count pixels; false when the data ended first.
+    // Fills count pixels; false when the data ended first. Each pixel is the low byte of its
+    // value. A string that does not fit stays on the stack for the next call.
     bool Fill(std::uint8_t* out, int count)
     {
         std::uint8_t* const end = out + count;
+        while (stackTop_ > 0 && out < end)
+            *out++ = static_cast<std::uint8_t>(stack_[--stackTop_]);
+        if (out == end)
+            return true;
+        // Once data has ended nothing more is read: after the end-of-information code the
+        // stream already stands behind the frame's data.
+        if (ended_ != 0)
+            return false;
+
+        // The decoding state lives in locals while pixels are written, since stores through a
+        // byte pointer could otherwise change any member as far as the compiler knows.
+        int bitPosition = bitPosition_, validBits = validBits_, codeWidth = codeWidth_;
+        int nextCode = nextCode_, codeLimit = codeLimit_;
+        int previous = previousCode_, first = firstChar_;
+        bool clearFirst = clearFirst_;
+        const int clear = clearCode_;
+        std::uint16_t* const prefix = prefix_;
+        std::uint16_t* const suffix = suffix_;
+        std::uint16_t* const stack = stack_;
+        const auto store = [&] {
+            bitPosition_ = bitPosition;
+            validBits_ = validBits;
+            codeWidth_ = codeWidth;
+            nextCode_ = nextCode;
+            codeLimit_ = codeLimit;
+            previousCode_ = previous;
+            firstChar_ = first;
+            clearFirst_ = clearFirst;
+        };
+        // -1 when no more bits can be had.
+        const auto readCode = [&]() -> int {
+            // The first code of every frame is taken to be a clear code, so the tables are
+            // always set up, whether or not the data starts with one.
+            if (clearFirst) {
+                clearFirst = false;
+                return clear;
+            }
+            if (bitPosition + codeWidth >= validBits) {
+                store();
+                const bool more = ReadMore();
+                bitPosition = bitPosition_;
+                validBits = validBits_;
+                if (!more)
+                    return -1;
+            }
+            // Least significant bit first; three bytes cover a 12-bit code at any offset, and
+            // the buffer is long enough to read them past the data.
+            const int at = bitPosition >> 3;
+            const std::uint32_t bits = std::uint32_t(buffer_[at]) |
+                                       std::uint32_t(buffer_[at + 1]) << 8 |
+                                       std::uint32_t(buffer_[at + 2]) << 16;
+            const int code = int((bits >> (bitPosition & 7)) & ((1u << codeWidth) - 1));
+            bitPosition += codeWidth;
+            return code;
+        };
+
+        int ended = 0;
         while (out < end) {
-            if (stackTop_ > 0) {
-                const int n = std::min<std::ptrdiff_t>(stackTop_, end - out);
-                const std::uint16_t* from = stack_ + stackTop_;
-                for (int i = 0; i < n; ++i)
-                    *out++ = static_cast<std::uint8_t>(*--from);
-                stackTop_ -= n;
+            int code = readCode();
+            if (code < 0) {
+                ended = code;
+                break;
+            }
+            if (code == clear) {
+                ResetTable();
+                codeWidth = initialCodeSize_ + 1;
+                codeLimit = 2 * clear;
+                nextCode = clear + 2;
+                do {
+                    code = readCode();
+                } while (code == clear);
+                if (code < 0) {
+                    ended = code;
+                    break;
+                }
+                // Taken as it is, without any check: even an end code here is a pixel.
+                first = previous = code;
+                *out++ = static_cast<std::uint8_t>(code);
                 continue;
             }
-            const int value = DecodeStep();
-            if (value < 0)
-                return false;
-            *out++ = static_cast<std::uint8_t>(value);
+            if (code == endCode_) {
+                store();
+                if (!zeroBlockSeen_)
+                    SkipSubBlocks();
+                ended = -2;
+                break;
+            }
+            const int incoming = code;
+            int top = 0;
+            // The string not yet in the table (or a corrupt code): the previous string and its
+            // first character.
+            if (code >= nextCode) {
+                stack[top++] = static_cast<std::uint16_t>(first);
+                code = previous;
+            }
+            while (code >= clear) {
+                // Any chain of a table without cycles fits the stack.
+                if (prefix[code] == code || top >= StackSize - 1) {
+                    store();
+                    stackTop_ = top + 1;
+                    throw GIFException("Circular decoder table entry");
+                }
+                stack[top++] = suffix[code];
+                code = prefix[code];
+            }
+            first = code;
+            // The string is code followed by the stack from its top down.
+            if (end - out > top) {
+                *out++ = static_cast<std::uint8_t>(code);
+                while (top > 0)
+                    *out++ = static_cast<std::uint8_t>(stack[--top]);
+            } else {
+                stack[top++] = static_cast<std::uint16_t>(code);
+                while (out < end)
+                    *out++ = static_cast<std::uint8_t>(stack[--top]);
+                stackTop_ = top;
+            }
+            if (nextCode < TableSize) {
+                prefix[nextCode] = static_cast<std::uint16_t>(previous);
+                suffix[nextCode] = static_cast<std::uint16_t>(first);
+                ++nextCode;
+                if (nextCode >= codeLimit && codeLimit < TableSize) {
+                    codeLimit *= 2;
+                    ++codeWidth;
+                }
+            }
+            previous = incoming;
+        }
+        store();
+        if (ended != 0) {
+            ended_ = ended;
+            return false;
         }
         return true;
     }
 
     // One pixel more, as the decoder asks for after the frame's last pixel: in well-formed data
     // this meets the end-of-information code and skips what is left of the frame's data.
-    int NextPixel()
+    void NextPixel()
     {
-        if (stackTop_ > 0)
-            return stack_[--stackTop_];
-        return DecodeStep();
+        std::uint8_t ignored = 0;
+        Fill(&ignored, 1);
     }
 
 private:
-    // -1: no more bits can be had; otherwise the next code of the current width.
-    int ReadCode()
+    // With too few bits left for the next code: false when no more can be had.
+    bool ReadMore()
     {
-        if (clearFirst_) {
-            clearFirst_ = false;
-            return clearCode_;
+        if (dataEnded_) {
+            if (bitPosition_ == validBits_)
+                sender_.Warning("Decoder bit buffer under-run");
+            return false;
         }
-        if (bitPosition_ + codeWidth_ >= validBits_) {
-            if (dataEnded_) {
-                if (bitPosition_ == validBits_)
-                    sender_.Warning("Decoder bit buffer under-run");
-                return -1;
-            }
-            // A sub-block shorter than a code needs one more; anything else reads once.
-            do {
-                if (!Refill())
-                    return -1;
-            } while (bitPosition_ + codeWidth_ > validBits_ && !dataEnded_);
-        }
-        // Bits are taken least significant first; three bytes always cover a 12-bit code at any
-        // bit offset, and the buffer is long enough to read them past the data.
-        const int at = bitPosition_ >> 3;
-        const std::uint32_t bits = std::uint32_t(buffer_[at]) |
-                                   std::uint32_t(buffer_[at + 1]) << 8 |
-                                   std::uint32_t(buffer_[at + 2]) << 16;
-        const int code = int((bits >> (bitPosition_ & 7)) & ((1u << codeWidth_) - 1));
-        bitPosition_ += codeWidth_;
-        return code;
+        // A sub-block shorter than a code needs one more; anything else reads once.
+        do {
+            if (!Refill())
+                return false;
+        } while (bitPosition_ + codeWidth_ > validBits_ && !dataEnded_);
+        return true;
     }
 
     // False when the stream has ended before the sub-block's size byte.
@@ -114,72 +219,14 @@ private:
         return true;
     }
 
-    void Push(int value)
+    void ResetTable()
     {
-        if (stackTop_ >= StackSize)
-            throw GIFException("Circular decoder table entry");
-        stack_[stackTop_++] = static_cast<std::uint16_t>(value);
-    }
-
-    // The next pixel value, or -1 (no more data) or -2 (end-of-information code). Once data
-    // has ended nothing more is read: after the end-of-information code the stream already
-    // stands behind the frame's data.
-    int DecodeStep()
-    {
-        if (ended_ != 0)
-            return ended_;
-        int code = ReadCode();
-        if (code < 0)
-            return ended_ = code;
-        if (code == clearCode_) {
-            for (int k = 0; k < clearCode_; ++k) {
-                prefix_[k] = 0;
-                suffix_[k] = static_cast<std::uint16_t>(k);
-            }
-            std::fill(prefix_ + clearCode_, prefix_ + TableSize, std::uint16_t(0));
-            std::fill(suffix_ + clearCode_, suffix_ + TableSize, std::uint16_t(0));
-            codeWidth_ = initialCodeSize_ + 1;
-            codeLimit_ = 2 * clearCode_;
-            nextCode_ = clearCode_ + 2;
-            stackTop_ = 0;
-            do {
-                code = ReadCode();
-            } while (code == clearCode_);
-            if (code < 0)
-                return ended_ = code;
-            firstChar_ = code;
-            previousCode_ = code;
-            return code;
+        for (int k = 0; k < clearCode_; ++k) {
+            prefix_[k] = 0;
+            suffix_[k] = static_cast<std::uint16_t>(k);
         }
-        if (code == endCode_) {
-            if (!zeroBlockSeen_)
-                SkipSubBlocks();
-            return ended_ = -2;
-        }
-        const int incoming = code;
-        if (code >= nextCode_) {
-            Push(firstChar_);
-            code = previousCode_;
-        }
-        while (code >= clearCode_) {
-            Push(suffix_[code]);
-            if (prefix_[code] == code)
-                throw GIFException("Circular decoder table entry");
-            code = prefix_[code];
-        }
-        firstChar_ = code;
-        Push(code);
-        if (nextCode_ < TableSize) {
-            prefix_[nextCode_] = static_cast<std::uint16_t>(previousCode_);
-            suffix_[nextCode_] = static_cast<std::uint16_t>(firstChar_);
-            ++nextCode_;
-            if (nextCode_ >= codeLimit_ && codeLimit_ < TableSize) {
-                codeLimit_ *= 2;
-                ++codeWidth_;
-            }
-        }
-        previousCode_ = incoming;
-        return stack_[--stackTop_];
+        std::fill(prefix_ + clearCode_, prefix_ + TableSize, std::uint16_t(0));
+        std::fill(suffix_ + clearCode_, suffix_ + TableSize, std::uint16_t(0));
     }
 
     void SkipSubBlocks()

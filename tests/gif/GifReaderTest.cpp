@@ -496,6 +496,7 @@ TEST(GifPicture, ClearEmptiesFramesTableAndScreen)
     EXPECT_EQ(image.Height(), 0);
     EXPECT_TRUE(image.Header().ColorMap().Empty());
     EXPECT_EQ(image.Header().Descriptor.Packed, 0);
+    EXPECT_EQ(image.Header().Version, "");
 }
 
 TEST(GifPicture, SizeCannotShrinkBelowItsFrames)

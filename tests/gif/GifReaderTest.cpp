@@ -648,3 +648,120 @@ TEST(GifPicture, LoadingWaitsForAHolderOfThePictureLock)
 
 } // namespace
 } // namespace scenaria
+
+namespace scenaria {
+namespace {
+
+using testing::TBytes;
+
+// A colour map attached to a frame of a picture, so that warnings and changes reach the
+// picture's handlers.
+struct TColorMapFixture {
+    TGIFImage Image;
+    testing::TGifEvents Events;
+    int Changes = 0;
+    TGIFSubImage* Frame = nullptr;
+
+    TColorMapFixture()
+    {
+        Events.Attach(Image);
+        Image.Add(TGIFSubImage(nullptr));
+        Frame = &Image.Images()[0];
+        Image.OnChange = [this] { ++Changes; };
+    }
+    TGIFColorMap& Map() { return Frame->ColorMap(); }
+};
+
+TEST(GifColorMap, GrowsTo16ThenMultiplesOf32UpTo256)
+{
+    TGIFColorMap map;
+    EXPECT_EQ(map.Capacity(), 0);
+    const std::vector<std::pair<int, int>> steps = {{1, 16},    {15, 16},  {16, 16},   {17, 32},
+                                                    {31, 32},   {33, 64},  {200, 224}, {100, 224},
+                                                    {250, 256}, {256, 256}};
+    for (const auto& [ask, capacity] : steps) {
+        map.Reserve(ask);
+        EXPECT_EQ(map.Capacity(), capacity) << ask;
+    }
+}
+
+TEST(GifColorMap, BitDepthIsTheSmallestPowerThatHoldsTheEntries)
+{
+    const std::vector<std::pair<int, int>> depths = {{0, 0}, {1, 1},  {2, 1},  {3, 2},   {4, 2},
+                                                     {5, 3}, {16, 4}, {17, 5}, {129, 8}, {256, 8}};
+    for (const auto& [count, bits] : depths) {
+        TBytes bytes(std::size_t(3 * count), 7);
+        TGIFMemoryReader stream(bytes.data(), bytes.size());
+        TGIFColorMap map;
+        map.LoadFromStream(stream, count);
+        EXPECT_EQ(map.Count(), count);
+        EXPECT_EQ(map.BitsPerPixel(), bits) << count;
+    }
+}
+
+TEST(GifColorMap, IndexOfSearchesSortedTablesFromTheFront)
+{
+    const TBytes bytes = {1, 1, 1, 9, 9, 9, 2, 2, 2, 9, 9, 9};
+    TGIFMemoryReader stream(bytes.data(), bytes.size());
+    TGIFColorMap map;
+    map.LoadFromStream(stream, 4);
+    EXPECT_EQ(map.IndexOf({9, 9, 9}), 3);
+    EXPECT_EQ(map.IndexOf({5, 5, 5}), -1);
+    map.SetSorted(true);
+    EXPECT_EQ(map.IndexOf({9, 9, 9}), 1);
+}
+
+TEST(GifColorMap, AddAppendsOnlyNewColoursAndStopsAt256)
+{
+    TColorMapFixture f;
+    f.Map().SetSorted(true);
+    EXPECT_EQ(f.Map().Add({1, 2, 3}), 0);
+    EXPECT_FALSE(f.Map().Sorted());
+    EXPECT_EQ(f.Changes, 1);
+    EXPECT_EQ(f.Map().Add({1, 2, 3}), 0);
+    EXPECT_EQ(f.Changes, 1);
+    for (int i = 1; i < 256; ++i)
+        EXPECT_EQ(f.Map().Add({std::uint8_t(i), 0, 0}), i);
+    EXPECT_EQ(f.Map().Count(), 256);
+    EXPECT_EQ(f.Map().Capacity(), 256);
+    EXPECT_EQ(f.Map().Add({5, 0, 0}), 5);
+    try {
+        f.Map().Add({0, 0, 1});
+        ADD_FAILURE() << "no exception";
+    } catch (const GIFException& e) {
+        EXPECT_STREQ(e.what(), "Color table overflow");
+    }
+}
+
+TEST(GifColorMap, ColourOutsideTheTableWarnsAndIsBlack)
+{
+    TColorMapFixture f;
+    f.Map().Add({10, 20, 30});
+    EXPECT_EQ(f.Map().Colors(0), (TGIFColor{10, 20, 30}));
+    EXPECT_TRUE(f.Events.Warnings.empty());
+    EXPECT_EQ(f.Map().Colors(1), TGIFColor{});
+    EXPECT_EQ(f.Map().Colors(-1), TGIFColor{});
+    EXPECT_EQ(f.Events.Warnings,
+              (std::vector<std::string>{"Invalid color index", "Invalid color index"}));
+}
+
+TEST(GifColorMap, SavesBlackEntriesUpToItsBitDepth)
+{
+    TGIFColorMap map;
+    const TBytes three = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    TGIFMemoryReader in(three.data(), three.size());
+    map.LoadFromStream(in, 3);
+    TGIFMemoryStream out;
+    map.SaveToStream(out);
+    EXPECT_EQ(out.Bytes(), (TBytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}));
+    TGIFMemoryStream wider;
+    map.SaveToStream(wider, 3);
+    EXPECT_EQ(wider.Bytes().size(), 24u);
+    TGIFColorMap empty;
+    TGIFMemoryStream none;
+    empty.SaveToStream(none);
+    EXPECT_TRUE(none.Bytes().empty());
+}
+
+} // namespace
+} // namespace scenaria

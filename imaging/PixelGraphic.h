@@ -36,11 +36,14 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace scenaria {
 
 class TPGCanvas;
+class TPGStream;
 class TPixelGraphic;
 
 using TPGNotifyEvent = std::function<void(TPixelGraphic& sender)>;
@@ -179,6 +182,22 @@ public:
     void CopyRect(const TPixelGraphic& source, int srcX, int srcY, int srcWidth, int srcHeight,
                   int dstX, int dstY, int dstWidth, int dstHeight);
     void CopyFrom(const TPixelGraphic& source);
+
+    // Picture files and streams (imaging/FileFormats.h chooses the reader or writer). Loading
+    // picks the reader by the data's first bytes, the extension only for formats without a
+    // signature; a failure leaves the image as far as the reader got. Saving picks the writer
+    // by the extension and converts a copy when the writer cannot store the image's colour
+    // resolution (SaveColorResWarningAction decides whether it may); SaveToFile never leaves a
+    // partial file behind. SaveToStream writes a BMP; WriteData/ReadData keep a length-prefixed
+    // BMP inside a larger stream.
+    void LoadFromFile(const std::string& fileName, int index = 0);
+    void LoadFromStream(TPGStream& stream);
+    void LoadFromStreamAs(TPGStream& stream, std::string_view extension, int index = 0);
+    void SaveToFile(const std::string& fileName);
+    virtual void SaveToStreamAs(TPGStream& stream, std::string_view extension);
+    void SaveToStream(TPGStream& stream);
+    void ReadData(TPGStream& stream);
+    void WriteData(TPGStream& stream);
 
     // Clipboard transfer as a packed DIB (format 8: 40-byte header, colour table, pixels).
     TClipboardData SaveToClipboardFormat() const;

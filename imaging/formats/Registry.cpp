@@ -1,0 +1,37 @@
+// Every picture format the library knows, registered in one place.
+//
+// Adding a format:
+//  1. Write imaging/formats/<Format>.h/.cpp with a reader class derived from TFileFormatReader
+//     (class name, lower-case extension, description, and whether it recognises its data) and,
+//     when the format is written, a writer class derived from TFileFormatWriter with the set of
+//     colour resolutions it stores (CanWriteResolutions). One class per extension: "tif" and
+//     "tiff" are two small classes over one implementation.
+//  2. The reader overrides CanRead (the signature in the first FileHeaderSize bytes, which are
+//     zero past the end of short data), Read (fills the image from the stream; checks every
+//     declared length against stream.Remaining() before allocating; raises the format's
+//     exception class with the format's tag, e.g. "PCX: ") and GetInfo. A reader without a
+//     signature passes canDetect = false and is then chosen by the file name's extension only.
+//  3. The writer overrides Write; the framework has already converted the image to one of its
+//     resolutions, so it never sees one it cannot store.
+//  4. Add one line per class below (the lists sort themselves by extension), the source file to
+//     imaging/CMakeLists.txt, and a fuzz target fuzz/Fuzz<Format>.cpp with seeds in
+//     fuzz/corpus/<format>/ (scenaria_fuzz_target in fuzz/CMakeLists.txt).
+
+#include "imaging/FileFormats.h"
+#include "imaging/formats/Bmp.h"
+
+namespace scenaria {
+
+void RegisterFileFormats(TFileFormatRegistry& registry)
+{
+    registry.AddReader(std::make_unique<TBMPFileFormatReader>());
+    registry.AddReader(std::make_unique<TDIBFileFormatReader>());
+    registry.AddReader(std::make_unique<TRLEFileFormatReader>());
+
+    registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TDIBFileFormatWriter>());
+
+    registry.SetStreamWriter(std::make_unique<TBMPFileFormatWriter>());
+}
+
+} // namespace scenaria

@@ -1,0 +1,126 @@
+#include "RunProgram.h"
+#include "TempDir.h"
+
+#include "imaging/PixelGraphic.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace scenaria {
+namespace {
+
+using testing::ReadFile;
+using testing::RunTool;
+using testing::TTempDir;
+
+std::string Data(const std::string& relative)
+{
+    return std::string(SCENARIA_TEST_DATA) + "/" + relative;
+}
+
+TEST(ToolInfo, PrintsWhatTheReaderSees)
+{
+    const auto r = RunTool({"info", Data("bmpsuite/g/pal8rle.bmp")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "format: Bitmap\n"
+                     "width: 127\n"
+                     "height: 64\n"
+                     "bits: 8\n"
+                     "colors: 256\n"
+                     "subformat: Windows, RLE8\n"
+                     "remark: \n"
+                     "images: 1\n");
+}
+
+TEST(ToolInfo, FailuresGiveTheLibraryMessage)
+{
+    TTempDir dir;
+    auto r = RunTool({"info", dir.Write("notes.bmp", "not a picture at all")});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "Unknown file format\n");
+    EXPECT_EQ(r.Out, "");
+    r = RunTool({"info", Data("bmpsuite/g/pal8v5.bmp")});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader\n");
+    r = RunTool({"info"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_NE(r.Err.find("scenarix-tool info:"), std::string::npos) << r.Err;
+}
+
+TEST(ToolConvert, ResizesAndReducesColours)
+{
+    TTempDir dir;
+    const std::string out = dir / "small.bmp";
+    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), out, "--resize", "32x16",
+                      "--stretch-mode", "fast"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    TPixelGraphic image;
+    image.LoadFromFile(out);
+    EXPECT_EQ(image.Width(), 32);
+    EXPECT_EQ(image.Height(), 16);
+    EXPECT_EQ(image.BitCount(), bc24Bit);
+
+    // A palette image keeps its depth and palette when resized.
+    r = RunTool({"convert", Data("bmpsuite/g/pal4.bmp"), out, "--resize", "10x10"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    TPixelGraphic source;
+    source.LoadFromFile(Data("bmpsuite/g/pal4.bmp"));
+    image.LoadFromFile(out);
+    EXPECT_EQ(image.BitCount(), bc4Bit);
+    ASSERT_EQ(image.PaletteCount(), source.PaletteCount());
+    for (int i = 0; i < source.PaletteCount(); ++i)
+        EXPECT_EQ(image.PaletteEntry(i), source.PaletteEntry(i));
+
+    r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), out, "--colors", "24"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    image.LoadFromFile(out);
+    EXPECT_EQ(image.BitCount(), bc8Bit);
+    EXPECT_LE(image.PaletteCount(), 24);
+    EXPECT_EQ(image.Width(), 127);
+
+    r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), out, "--colors", "8"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    image.LoadFromFile(out);
+    EXPECT_LE(image.PaletteCount(), 8);
+}
+
+TEST(ToolConvert, FailuresLeaveNoOutputBehind)
+{
+    TTempDir dir;
+    const std::string gif = dir / "out.gif";
+    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), gif});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "Unknown file extension \"gif\"\n");
+    EXPECT_FALSE(std::filesystem::exists(gif));
+
+    const std::string out = dir / "out.bmp";
+    r = RunTool({"convert", dir.Write("junk.bmp", "BM junk"), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "BMP: Unexpected end of file\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    // The old output survives a failed conversion.
+    dir.Write("out.bmp", "kept");
+    r = RunTool({"convert", Data("bmpsuite/b/badplanes.bmp"), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "BMP: BitmapInfoHeader.biPlanes invalid\n");
+    EXPECT_EQ(ReadFile(out), "kept");
+
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"convert", "in.bmp"},
+             {"convert", "in.bmp", out, "--resize", "10"},
+             {"convert", "in.bmp", out, "--resize", "0x10"},
+             {"convert", "in.bmp", out, "--stretch-mode", "fast"},
+             {"convert", "in.bmp", out, "--resize", "4x4", "--stretch-mode", "slow"},
+             {"convert", "in.bmp", out, "--colors", "1"},
+             {"convert", "in.bmp", out, "--colors", "257"}}) {
+        r = RunTool(args);
+        EXPECT_EQ(r.ExitCode, 1) << args.back();
+        EXPECT_NE(r.Err.find("scenarix-tool convert:"), std::string::npos) << r.Err;
+    }
+    EXPECT_EQ(ReadFile(out), "kept");
+}
+
+} // namespace
+} // namespace scenaria

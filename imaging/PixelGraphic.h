@@ -21,10 +21,10 @@
 //  - Long operations report through OnProgressStart, OnProgress (with an abort flag) and
 //    OnProgressEnd; DoProgressStart/DoProgress/DoProgressEnd fire them.
 //  - After loading, a reader's caller runs ApplyGammaCorrection() and IdentifyPalette().
-//  - Loading and saving (LoadFromFile, SaveToFile, the streams) are members still to come; they
-//    belong in files of their own beside PixelGraphic.cpp, as CopyRect lives in Resample.cpp.
-//    LoadFromClipboardFormat reads uncompressed packed DIBs itself until the BMP body reader
-//    exists to take over.
+//  - Loading and saving (LoadFromFile, SaveToFile, the streams) live in PixelGraphicFiles.cpp
+//    and hand the work to the registries of imaging/FileFormats.h. LoadFromClipboardFormat
+//    reads uncompressed packed DIBs itself; the BMP body reader (ReadBMPBody,
+//    imaging/formats/Bmp.h) can take over.
 // The class is used by one thread at a time; separate images may live on separate threads.
 
 #include "imaging/Exceptions.h"

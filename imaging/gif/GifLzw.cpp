@@ -412,30 +412,14 @@ void TGIFInterlacedRows::Next()
 
 void THashTable::Clear()
 {
-    std::fill(slots_, slots_ + Slots, 0xFFFFFFFFu);
-}
-
-int THashTable::Lookup(std::uint32_t key) const
-{
-    int slot = FirstSlot(key);
-    // Doubling modulo 8009 visits 4004 slots before it comes round again; a lookup that has
-    // seen them all without an empty slot has not found the key.
-    for (int probe = 0; probe < Slots; ++probe) {
-        const std::uint32_t entry = slots_[slot];
-        if (entry == 0xFFFFFFFFu)
-            return -1;
-        if ((entry >> 12) == key)
-            return int(entry & 0xFFF);
-        slot = NextSlot(slot);
-    }
-    return -1;
+    std::fill(slots_, slots_ + Slots, Empty);
 }
 
 bool THashTable::Insert(std::uint32_t key, int code)
 {
     int slot = FirstSlot(key);
     for (int probe = 0; probe < Slots; ++probe) {
-        if (slots_[slot] == 0xFFFFFFFFu) {
+        if (slots_[slot] == Empty) {
             slots_[slot] = key << 12 | std::uint32_t(code);
             return true;
         }

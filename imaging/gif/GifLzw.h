@@ -41,11 +41,26 @@ private:
 class THashTable {
 public:
     static constexpr int Slots = 8009;
+    static constexpr std::uint32_t Empty = 0xFFFFFFFFu;
 
     THashTable() { Clear(); }
     void Clear();
-    // The code stored for the key, or -1.
-    int Lookup(std::uint32_t key) const;
+    // The code stored for the key, or -1. Doubling modulo 8009 visits 4004 slots before it
+    // comes round again; a lookup that has seen them all without an empty slot has not found
+    // the key.
+    int Lookup(std::uint32_t key) const
+    {
+        int slot = FirstSlot(key);
+        for (int probe = 0; probe < Slots; ++probe) {
+            const std::uint32_t entry = slots_[slot];
+            if (entry == Empty)
+                return -1;
+            if ((entry >> 12) == key)
+                return int(entry & 0xFFF);
+            slot = NextSlot(slot);
+        }
+        return -1;
+    }
     // False when no free slot can be reached from the key's first slot.
     bool Insert(std::uint32_t key, int code);
 

@@ -83,9 +83,9 @@ TBytes EncodeWithCodec(const TBytes& pixels)
     frame.SetSize(Width, Height);
     std::memcpy(frame.Data(), pixels.data(), pixels.size());
     image.Add(frame);
-    TGIFMemoryStream stream;
+    TPGMemoryStream stream;
     image.SaveToStream(stream);
-    return stream.Bytes();
+    return stream.Data();
 }
 
 struct TInputs {
@@ -136,7 +136,7 @@ void DecodeCodec(benchmark::State& state)
     const TBytes& bytes = Input(int(state.range(0)));
     for (auto _ : state) {
         TGIFImage image;
-        TGIFMemoryReader stream(bytes.data(), bytes.size());
+        TPGBufferStream stream(bytes.data(), bytes.size());
         image.LoadFromStream(stream);
         benchmark::DoNotOptimize(image.Images()[0].Data());
         if (image.Images()[0].DataSize() != Width * Height ||

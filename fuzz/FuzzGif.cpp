@@ -27,13 +27,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     TGIFImage image;
     image.WarningHandler = [](const TGIFItem*, int, const std::string&) {};
-    TGIFMemoryReader input(data, size);
+    TPGBufferStream input(data, size);
     try {
         image.LoadFromStream(input);
     } catch (const GIFException&) {
     }
 
-    TGIFMemoryStream saved;
+    TPGMemoryStream saved;
     try {
         image.SaveToStream(saved);
     } catch (const GIFException&) {
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     TGIFImage reloaded;
     reloaded.WarningHandler = image.WarningHandler;
-    saved.SetPosition(0);
+    saved.Seek(0);
     try {
         reloaded.LoadFromStream(saved);
     } catch (const GIFException&) {

@@ -31,7 +31,7 @@ void TGIFColorMap::Reserve(int n)
     capacity_ = capacity;
 }
 
-void TGIFColorMap::LoadFromStream(TGIFStream& stream, int count)
+void TGIFColorMap::LoadFromStream(TPGStream& stream, int count)
 {
     if (count < 0 || count > MaxColors)
         throw GIFException("Color table overflow");
@@ -44,7 +44,7 @@ void TGIFColorMap::LoadFromStream(TGIFStream& stream, int count)
     count_ = count;
 }
 
-void TGIFColorMap::SaveToStream(TGIFStream& stream, int minBits) const
+void TGIFColorMap::SaveToStream(TPGStream& stream, int minBits) const
 {
     const int bits = std::max(BitsPerPixel(), std::min(minBits, 8));
     const int total = bits == 0 ? 0 : 1 << bits;

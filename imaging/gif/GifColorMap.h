@@ -1,7 +1,7 @@
 #pragma once
 // GIF colour tables: red, green, blue triples as the stream holds them.
 
-#include "imaging/gif/GifStream.h"
+#include "imaging/Stream.h"
 
 #include <cstdint>
 #include <memory>
@@ -41,10 +41,10 @@ public:
     // n up to 16, else n rounded up to a multiple of 32, never more than 256.
     void Reserve(int n);
     // Reads count entries (3 bytes each); count must lie in 0..256.
-    void LoadFromStream(TGIFStream& stream, int count);
+    void LoadFromStream(TPGStream& stream, int count);
     // Writes the entries and then black entries up to 2^bits, where bits is the table's own bit
     // depth or, when larger, minBits (a descriptor may announce a larger table than this one).
-    void SaveToStream(TGIFStream& stream, int minBits = 0) const;
+    void SaveToStream(TPGStream& stream, int minBits = 0) const;
     // The smallest b in 1..8 with 2^b >= Count(); 0 for an empty table.
     int BitsPerPixel() const;
     // Exact match; a sorted table is searched from the first entry, others from the last.

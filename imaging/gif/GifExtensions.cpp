@@ -14,24 +14,24 @@ template <class TExtension> std::unique_ptr<TGIFExtension> Make(TGIFSubImage* su
     return std::make_unique<TExtension>(subImage);
 }
 
-const TGIFExtensionClass* KeepSelf(const TGIFExtensionClass& self, TGIFStream&)
+const TGIFExtensionClass* KeepSelf(const TGIFExtensionClass& self, TPGStream&)
 {
     return &self;
 }
 
 // An application block names its application only after its size byte; a block of the usual
 // size 11 hands over to the class registered for its identifier.
-const TGIFExtensionClass* RefineApplication(const TGIFExtensionClass& self, TGIFStream& stream)
+const TGIFExtensionClass* RefineApplication(const TGIFExtensionClass& self, TPGStream& stream)
 {
-    const std::int64_t start = stream.Position();
+    const std::uint64_t start = stream.Position();
     std::uint8_t size = 0;
     TGIFApplicationIdentifier identifier{};
-    if (stream.ReadByte(size) && size == 11 &&
+    if (TryReadGIFByte(stream, size) && size == 11 &&
         stream.Read(identifier.data(), identifier.size()) == identifier.size()) {
         const TGIFExtensionClass* found = AppExtensionList().Find(identifier);
         return found ? found : &TGIFUnknownAppExtension::ExtensionClass;
     }
-    stream.SetPosition(start);
+    stream.Seek(start);
     return &self;
 }
 
@@ -103,12 +103,12 @@ TAppExtensionList& AppExtensionList()
     return list;
 }
 
-const TGIFExtensionClass* FindExtensionClass(TGIFStream& stream)
+const TGIFExtensionClass* FindExtensionClass(TPGStream& stream)
 {
-    const std::int64_t start = stream.Position();
+    const std::uint64_t start = stream.Position();
     std::uint8_t label = 0;
     const TGIFExtensionClass* found = nullptr;
-    if (stream.ReadByte(label)) {
+    if (TryReadGIFByte(stream, label)) {
         found = ExtensionList().Find(label);
         // Each hand-over reads 12 bytes further, so on a finite stream this ends.
         while (found) {
@@ -118,7 +118,7 @@ const TGIFExtensionClass* FindExtensionClass(TGIFStream& stream)
             found = refined;
         }
     }
-    stream.SetPosition(start);
+    stream.Seek(start);
     return found;
 }
 
@@ -127,7 +127,7 @@ TGIFExtension::TGIFExtension(TGIFSubImage* subImage)
 {
 }
 
-void TGIFExtension::LoadFromStream(TGIFStream& stream)
+void TGIFExtension::LoadFromStream(TPGStream& stream)
 {
     std::uint8_t introducer[2];
     ReadGIFBytes(stream, introducer, 2);
@@ -138,38 +138,38 @@ void TGIFExtension::LoadFromStream(TGIFStream& stream)
     LoadData(stream);
 }
 
-void TGIFExtension::SaveToStream(TGIFStream& stream)
+void TGIFExtension::SaveToStream(TPGStream& stream)
 {
     const std::uint8_t introducer[2] = {0x21, Label()};
     stream.Write(introducer, 2);
     SaveData(stream);
 }
 
-void LoadGIFStrings(TGIFStream& stream, TGIFStrings& strings)
+void LoadGIFStrings(TPGStream& stream, TGIFStrings& strings)
 {
     strings.clear();
     std::uint8_t size = 0;
-    if (!stream.ReadByte(size))
+    if (!TryReadGIFByte(stream, size))
         return;
     while (size != 0) {
         std::string text(size, '\0');
         ReadGIFBytes(stream, text.data(), size);
         strings.push_back(std::move(text));
-        if (!stream.ReadByte(size))
+        if (!TryReadGIFByte(stream, size))
             return;
     }
 }
 
-void SaveGIFStrings(TGIFStream& stream, const TGIFStrings& strings)
+void SaveGIFStrings(TPGStream& stream, const TGIFStrings& strings)
 {
     for (const std::string& text : strings) {
         for (std::size_t at = 0; at < text.size(); at += 255) {
             const std::size_t piece = std::min<std::size_t>(255, text.size() - at);
-            stream.WriteByte(static_cast<std::uint8_t>(piece));
+            WriteGIFByte(stream, static_cast<std::uint8_t>(piece));
             stream.Write(text.data() + at, piece);
         }
     }
-    stream.WriteByte(0);
+    WriteGIFByte(stream, 0);
 }
 
 // Graphic control
@@ -214,7 +214,7 @@ void TGIFGraphicControlExtension::SetTransparent(bool transparent)
         SubImage()->transparent_ = transparent;
 }
 
-void TGIFGraphicControlExtension::LoadData(TGIFStream& stream)
+void TGIFGraphicControlExtension::LoadData(TPGStream& stream)
 {
     // The block size and terminator are kept as they stand, not checked.
     std::uint8_t bytes[6];
@@ -228,7 +228,7 @@ void TGIFGraphicControlExtension::LoadData(TGIFStream& stream)
         SubImage()->transparent_ = true;
 }
 
-void TGIFGraphicControlExtension::SaveData(TGIFStream& stream) const
+void TGIFGraphicControlExtension::SaveData(TPGStream& stream) const
 {
     const std::uint8_t bytes[6] = {BlockSize,
                                    Packed,
@@ -257,7 +257,7 @@ std::unique_ptr<TGIFExtension> TGIFTextExtension::Clone(TGIFSubImage* subImage) 
     return copy;
 }
 
-void TGIFTextExtension::LoadData(TGIFStream& stream)
+void TGIFTextExtension::LoadData(TPGStream& stream)
 {
     std::uint8_t bytes[13];
     ReadGIFBytes(stream, bytes, 13);
@@ -273,9 +273,9 @@ void TGIFTextExtension::LoadData(TGIFStream& stream)
     LoadGIFStrings(stream, Text);
 }
 
-void TGIFTextExtension::SaveData(TGIFStream& stream) const
+void TGIFTextExtension::SaveData(TPGStream& stream) const
 {
-    stream.WriteByte(BlockSize);
+    WriteGIFByte(stream, BlockSize);
     WriteGIFWord(stream, Left);
     WriteGIFWord(stream, Top);
     WriteGIFWord(stream, GridWidth);
@@ -295,12 +295,12 @@ std::unique_ptr<TGIFExtension> TGIFCommentExtension::Clone(TGIFSubImage* subImag
     return copy;
 }
 
-void TGIFCommentExtension::LoadData(TGIFStream& stream)
+void TGIFCommentExtension::LoadData(TPGStream& stream)
 {
     LoadGIFStrings(stream, Text);
 }
 
-void TGIFCommentExtension::SaveData(TGIFStream& stream) const
+void TGIFCommentExtension::SaveData(TPGStream& stream) const
 {
     SaveGIFStrings(stream, Text);
 }
@@ -319,7 +319,7 @@ std::string TGIFApplicationExtension::IdentifierText() const
     return std::string(Identifier.begin(), Identifier.end());
 }
 
-void TGIFApplicationExtension::LoadData(TGIFStream& stream)
+void TGIFApplicationExtension::LoadData(TPGStream& stream)
 {
     const std::uint8_t size = ReadGIFByte(stream);
     if (size < 10)
@@ -329,18 +329,18 @@ void TGIFApplicationExtension::LoadData(TGIFStream& stream)
     ReadGIFBytes(stream, Identifier.data(), Identifier.size());
     // A short block has lent its last identifier byte from the data; a long one has bytes
     // beyond the identifier that nobody reads.
-    stream.Seek(int(size) - 11);
+    MoveGIFStream(stream, int(size) - 11);
     LoadApplicationData(stream);
 }
 
-void TGIFApplicationExtension::SaveData(TGIFStream& stream) const
+void TGIFApplicationExtension::SaveData(TPGStream& stream) const
 {
-    stream.WriteByte(11);
+    WriteGIFByte(stream, 11);
     stream.Write(Identifier.data(), Identifier.size());
     SaveApplicationData(stream);
 }
 
-void TGIFApplicationExtension::LoadApplicationData(TGIFStream& stream)
+void TGIFApplicationExtension::LoadApplicationData(TPGStream& stream)
 {
     // The data of an application nobody reads is passed over, to its terminator.
     TGIFBlock block;
@@ -348,9 +348,9 @@ void TGIFApplicationExtension::LoadApplicationData(TGIFStream& stream)
     }
 }
 
-void TGIFApplicationExtension::SaveApplicationData(TGIFStream& stream) const
+void TGIFApplicationExtension::SaveApplicationData(TPGStream& stream) const
 {
-    stream.WriteByte(0);
+    WriteGIFByte(stream, 0);
 }
 
 TGIFAppExtNSLoop::TGIFAppExtNSLoop(TGIFSubImage* subImage) : TGIFApplicationExtension(subImage)
@@ -366,7 +366,7 @@ std::unique_ptr<TGIFExtension> TGIFAppExtNSLoop::Clone(TGIFSubImage* subImage) c
     return copy;
 }
 
-void TGIFAppExtNSLoop::LoadApplicationData(TGIFStream& stream)
+void TGIFAppExtNSLoop::LoadApplicationData(TPGStream& stream)
 {
     if (ReadGIFByte(stream) != 3)
         throw GIFException("Invalid GIF data");
@@ -377,7 +377,7 @@ void TGIFAppExtNSLoop::LoadApplicationData(TGIFStream& stream)
         throw GIFException("Invalid GIF data");
 }
 
-void TGIFAppExtNSLoop::SaveApplicationData(TGIFStream& stream) const
+void TGIFAppExtNSLoop::SaveApplicationData(TPGStream& stream) const
 {
     const std::uint8_t bytes[5] = {3, 1, static_cast<std::uint8_t>(Loops),
                                    static_cast<std::uint8_t>(Loops >> 8), 0};
@@ -390,19 +390,19 @@ TGIFBlock::TGIFBlock(std::vector<std::uint8_t> data) : data_(std::move(data))
         throw GIFException("Invalid GIF data");
 }
 
-bool TGIFBlock::LoadFromStream(TGIFStream& stream)
+bool TGIFBlock::LoadFromStream(TPGStream& stream)
 {
     std::uint8_t size = 0;
-    if (!stream.ReadByte(size) || size == 0)
+    if (!TryReadGIFByte(stream, size) || size == 0)
         return false;
     data_.resize(size);
     ReadGIFBytes(stream, data_.data(), size);
     return true;
 }
 
-void TGIFBlock::SaveToStream(TGIFStream& stream) const
+void TGIFBlock::SaveToStream(TPGStream& stream) const
 {
-    stream.WriteByte(static_cast<std::uint8_t>(data_.size()));
+    WriteGIFByte(stream, static_cast<std::uint8_t>(data_.size()));
     stream.Write(data_.data(), data_.size());
 }
 
@@ -414,7 +414,7 @@ std::unique_ptr<TGIFExtension> TGIFUnknownAppExtension::Clone(TGIFSubImage* subI
     return copy;
 }
 
-void TGIFUnknownAppExtension::LoadApplicationData(TGIFStream& stream)
+void TGIFUnknownAppExtension::LoadApplicationData(TPGStream& stream)
 {
     Blocks.clear();
     TGIFBlock block;
@@ -422,12 +422,12 @@ void TGIFUnknownAppExtension::LoadApplicationData(TGIFStream& stream)
         Blocks.push_back(block);
 }
 
-void TGIFUnknownAppExtension::SaveApplicationData(TGIFStream& stream) const
+void TGIFUnknownAppExtension::SaveApplicationData(TPGStream& stream) const
 {
     for (const TGIFBlock& block : Blocks)
         if (block.Size() > 0)
             block.SaveToStream(stream);
-    stream.WriteByte(0);
+    WriteGIFByte(stream, 0);
 }
 
 // Extension list
@@ -437,10 +437,10 @@ TGIFExtensionList::TGIFExtensionList(TGIFSubImage* subImage)
 {
 }
 
-void TGIFExtensionList::LoadFromStream(TGIFStream& stream)
+void TGIFExtensionList::LoadFromStream(TPGStream& stream)
 {
     std::uint8_t next = 0;
-    if (!stream.ReadByte(next))
+    if (!TryReadGIFByte(stream, next))
         return;
     while (next != 0x2C && next != 0x3B) {
         if (next != 0x21) {
@@ -450,17 +450,17 @@ void TGIFExtensionList::LoadFromStream(TGIFStream& stream)
         const TGIFExtensionClass* extensionClass = FindExtensionClass(stream);
         if (!extensionClass)
             throw GIFException("Unknown extension type");
-        stream.Seek(-1);
+        MoveGIFStream(stream, -1);
         std::unique_ptr<TGIFExtension> extension = extensionClass->Create(subImage_);
         extension->LoadFromStream(stream);
         Add(std::move(extension));
-        if (!stream.ReadByte(next))
+        if (!TryReadGIFByte(stream, next))
             return;
     }
-    stream.Seek(-1);
+    MoveGIFStream(stream, -1);
 }
 
-void TGIFExtensionList::SaveToStream(TGIFStream& stream)
+void TGIFExtensionList::SaveToStream(TPGStream& stream)
 {
     for (auto& extension : items_)
         extension->SaveToStream(stream);

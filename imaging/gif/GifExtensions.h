@@ -25,7 +25,7 @@ struct TGIFExtensionClass {
     std::unique_ptr<TGIFExtension> (*Create)(TGIFSubImage* subImage);
     // Called with the stream just after the label; answers the class itself when it keeps the
     // block. The caller restores the stream position afterwards.
-    const TGIFExtensionClass* (*Refine)(const TGIFExtensionClass& self, TGIFStream& stream);
+    const TGIFExtensionClass* (*Refine)(const TGIFExtensionClass& self, TPGStream& stream);
 };
 
 using TGIFApplicationIdentifier = std::array<std::uint8_t, 11>;
@@ -57,7 +57,7 @@ TAppExtensionList& AppExtensionList();
 
 // With the stream at a block's label (after the 0x21): the class that reads the block, or
 // nullptr when the label is unknown or missing. The stream position is left unchanged.
-const TGIFExtensionClass* FindExtensionClass(TGIFStream& stream);
+const TGIFExtensionClass* FindExtensionClass(TPGStream& stream);
 
 class TGIFExtension : public TGIFItem {
 public:
@@ -68,14 +68,14 @@ public:
     std::uint8_t Label() const { return ClassType().Label; }
 
     // Reads the introducer and label (checked against the class) and then the block's data.
-    void LoadFromStream(TGIFStream& stream) override;
-    void SaveToStream(TGIFStream& stream) override;
+    void LoadFromStream(TPGStream& stream) override;
+    void SaveToStream(TPGStream& stream) override;
     // A deep copy that belongs to another frame.
     virtual std::unique_ptr<TGIFExtension> Clone(TGIFSubImage* subImage) const = 0;
 
 protected:
-    virtual void LoadData(TGIFStream& stream) = 0;
-    virtual void SaveData(TGIFStream& stream) const = 0;
+    virtual void LoadData(TPGStream& stream) = 0;
+    virtual void SaveData(TPGStream& stream) const = 0;
 
 private:
     TGIFSubImage* subImage_;
@@ -84,8 +84,8 @@ private:
 // Data sub-blocks read as strings: one string per sub-block; written in pieces of at most 255
 // bytes, ended by a 0 byte.
 using TGIFStrings = std::vector<std::string>;
-void LoadGIFStrings(TGIFStream& stream, TGIFStrings& strings);
-void SaveGIFStrings(TGIFStream& stream, const TGIFStrings& strings);
+void LoadGIFStrings(TPGStream& stream, TGIFStrings& strings);
+void SaveGIFStrings(TPGStream& stream, const TGIFStrings& strings);
 
 class TGIFGraphicControlExtension : public TGIFExtension {
 public:
@@ -112,8 +112,8 @@ public:
     void SetTransparent(bool transparent);
 
 protected:
-    void LoadData(TGIFStream& stream) override;
-    void SaveData(TGIFStream& stream) const override;
+    void LoadData(TPGStream& stream) override;
+    void SaveData(TPGStream& stream) const override;
 };
 
 class TGIFTextExtension : public TGIFExtension {
@@ -136,8 +136,8 @@ public:
     TGIFStrings Text;
 
 protected:
-    void LoadData(TGIFStream& stream) override;
-    void SaveData(TGIFStream& stream) const override;
+    void LoadData(TPGStream& stream) override;
+    void SaveData(TPGStream& stream) const override;
 };
 
 class TGIFCommentExtension : public TGIFExtension {
@@ -151,8 +151,8 @@ public:
     TGIFStrings Text;
 
 protected:
-    void LoadData(TGIFStream& stream) override;
-    void SaveData(TGIFStream& stream) const override;
+    void LoadData(TPGStream& stream) override;
+    void SaveData(TPGStream& stream) const override;
 };
 
 // An application extension: block size, 11-byte identifier (8-byte application identifier and
@@ -170,11 +170,11 @@ public:
     std::string IdentifierText() const;
 
 protected:
-    void LoadData(TGIFStream& stream) final;
-    void SaveData(TGIFStream& stream) const final;
+    void LoadData(TPGStream& stream) final;
+    void SaveData(TPGStream& stream) const final;
     // The data after the identifier, up to and including the terminating 0 byte.
-    virtual void LoadApplicationData(TGIFStream& stream);
-    virtual void SaveApplicationData(TGIFStream& stream) const;
+    virtual void LoadApplicationData(TPGStream& stream);
+    virtual void SaveApplicationData(TPGStream& stream) const;
 };
 
 // "NETSCAPE2.0": the loop count of an animation (0: repeat without end).
@@ -190,8 +190,8 @@ public:
     std::uint16_t Loops = 0;
 
 protected:
-    void LoadApplicationData(TGIFStream& stream) override;
-    void SaveApplicationData(TGIFStream& stream) const override;
+    void LoadApplicationData(TPGStream& stream) override;
+    void SaveApplicationData(TPGStream& stream) const override;
 };
 
 // One data sub-block kept as it stands: its size and its bytes.
@@ -203,8 +203,8 @@ public:
     int Size() const { return static_cast<int>(data_.size()); }
     const std::vector<std::uint8_t>& Data() const { return data_; }
     // Reads the size byte and the bytes; false (nothing read) at a 0 size or the stream's end.
-    bool LoadFromStream(TGIFStream& stream);
-    void SaveToStream(TGIFStream& stream) const;
+    bool LoadFromStream(TPGStream& stream);
+    void SaveToStream(TPGStream& stream) const;
 
 private:
     std::vector<std::uint8_t> data_; // at most 255 bytes
@@ -222,8 +222,8 @@ public:
     std::vector<TGIFBlock> Blocks;
 
 protected:
-    void LoadApplicationData(TGIFStream& stream) override;
-    void SaveApplicationData(TGIFStream& stream) const override;
+    void LoadApplicationData(TPGStream& stream) override;
+    void SaveApplicationData(TPGStream& stream) const override;
 };
 
 // The extension blocks that stand before a frame's image descriptor, in stream order.
@@ -232,8 +232,8 @@ public:
     explicit TGIFExtensionList(TGIFSubImage* subImage);
 
     TGIFSubImage* SubImage() const { return subImage_; }
-    void LoadFromStream(TGIFStream& stream);
-    void SaveToStream(TGIFStream& stream);
+    void LoadFromStream(TPGStream& stream);
+    void SaveToStream(TPGStream& stream);
 
 private:
     TGIFSubImage* subImage_;

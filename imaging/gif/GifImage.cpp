@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace scenaria {
 
@@ -13,19 +16,26 @@ namespace {
 const char* const LoadingText = "Loading...";
 const char* const SavingText = "Saving...";
 
-int Percent(const TGIFStream& stream)
+int Percent(const TPGStream& stream)
 {
-    const std::int64_t size = stream.Size();
-    if (size <= 0)
+    const std::uint64_t size = stream.Size();
+    if (size == 0)
         return 100;
-    return static_cast<int>(std::min<std::int64_t>(100, stream.Position() * 100 / size));
+    return static_cast<int>(std::min<std::uint64_t>(100, stream.Position() * 100 / size));
+}
+
+// The pixels that bytes of LZW data can stand for at most.
+std::int64_t StreamCapacity(std::uint64_t bytes)
+{
+    const std::uint64_t limit = std::uint64_t(INT64_MAX) / GIFMaxPixelsPerByte;
+    return std::int64_t(std::min(bytes, limit)) * GIFMaxPixelsPerByte;
 }
 
 } // namespace
 
 // Header
 
-void TGIFHeader::LoadFromStream(TGIFStream& stream)
+void TGIFHeader::LoadFromStream(TPGStream& stream)
 {
     std::uint8_t signature[6];
     ReadGIFBytes(stream, signature, 6);
@@ -52,7 +62,7 @@ void TGIFHeader::LoadFromStream(TGIFStream& stream)
     }
 }
 
-void TGIFHeader::SaveToStream(TGIFStream& stream)
+void TGIFHeader::SaveToStream(TPGStream& stream)
 {
     const int version = image_ ? image_->Version() : 89;
     if (version == 0)
@@ -151,14 +161,14 @@ const TGIFColorMap& TGIFSubImage::ActiveColorMap() const
     return colorMap_;
 }
 
-void TGIFSubImage::LoadFromStream(TGIFStream& stream)
+void TGIFSubImage::LoadFromStream(TPGStream& stream)
 {
     Clear();
     extensions_.LoadFromStream(stream);
     std::uint8_t next = 0;
-    if (!stream.ReadByte(next))
+    if (!TryReadGIFByte(stream, next))
         return;
-    stream.Seek(-1);
+    MoveGIFStream(stream, -1);
     if (next == 0x3B || next == 0)
         return;
 
@@ -182,14 +192,14 @@ void TGIFSubImage::LoadFromStream(TGIFStream& stream)
         image_->Progress(this, gpsRunning, Percent(stream), LoadingText);
 }
 
-void TGIFSubImage::Decode(TGIFStream& stream)
+void TGIFSubImage::Decode(TPGStream& stream)
 {
     const std::int64_t pixels = std::int64_t(Width()) * Height();
     // What the data left in the stream can possibly encode; while a picture loads, its frames
     // share what the whole stream can encode.
     const bool shared = image_ && image_->pixelBudget_ >= 0;
     const std::int64_t budget =
-        (shared ? image_->pixelBudget_ : stream.Remaining() * GIFMaxPixelsPerByte) + 4096;
+        (shared ? image_->pixelBudget_ : StreamCapacity(stream.Remaining())) + 4096;
     if (pixels > budget)
         throw GIFException("Premature end of data");
     if (shared)
@@ -216,18 +226,18 @@ void TGIFSubImage::Prepare()
     descriptor_.Packed = packed;
 }
 
-void TGIFSubImage::SaveToStream(TGIFStream& stream)
+void TGIFSubImage::SaveToStream(TPGStream& stream)
 {
     extensions_.SaveToStream(stream);
     if (Empty())
         return;
     Prepare();
-    stream.WriteByte(0x2C);
+    WriteGIFByte(stream, 0x2C);
     WriteGIFWord(stream, descriptor_.Left);
     WriteGIFWord(stream, descriptor_.Top);
     WriteGIFWord(stream, descriptor_.Width);
     WriteGIFWord(stream, descriptor_.Height);
-    stream.WriteByte(descriptor_.Packed);
+    WriteGIFByte(stream, descriptor_.Packed);
     if (!colorMap_.Empty())
         colorMap_.SaveToStream(stream);
     Encode(stream);
@@ -235,7 +245,7 @@ void TGIFSubImage::SaveToStream(TGIFStream& stream)
         image_->Progress(this, gpsRunning, Percent(stream), SavingText);
 }
 
-void TGIFSubImage::Encode(TGIFStream& stream) const
+void TGIFSubImage::Encode(TPGStream& stream) const
 {
     int bits =
         !colorMap_.Empty() ? colorMap_.BitsPerPixel() : (image_ ? image_->BitsPerPixel() : 0);
@@ -249,8 +259,7 @@ void TGIFSubImage::Encode(TGIFStream& stream) const
 
 void TGIFSubImage::LoadFromFile(const std::string& fileName)
 {
-    const std::vector<std::uint8_t> bytes = ReadGIFFile(fileName);
-    TGIFMemoryReader stream(bytes.data(), bytes.size());
+    TPGFileStream stream(fileName, TPGFileStream::fmOpenRead);
     LoadFromStream(stream);
 }
 
@@ -269,17 +278,17 @@ void TGIFSubImage::Assign(const TGIFSubImage& source)
 
 // Frame list
 
-void TGIFImageList::LoadFromStream(TGIFStream& stream)
+void TGIFImageList::LoadFromStream(TPGStream& stream)
 {
     for (;;) {
         std::uint8_t next = 0;
         do {
-            if (!stream.ReadByte(next))
+            if (!TryReadGIFByte(stream, next))
                 return;
         } while (next == 0);
         if (next == 0x3B)
             break;
-        stream.Seek(-1);
+        MoveGIFStream(stream, -1);
         if (next != 0x21 && next != 0x2C) {
             // The trailer then reads the byte before the unknown block.
             if (image_)
@@ -290,10 +299,10 @@ void TGIFImageList::LoadFromStream(TGIFStream& stream)
         frame->LoadFromStream(stream);
         Add(std::move(frame));
     }
-    stream.Seek(-1);
+    MoveGIFStream(stream, -1);
 }
 
-void TGIFImageList::SaveToStream(TGIFStream& stream)
+void TGIFImageList::SaveToStream(TPGStream& stream)
 {
     for (auto& frame : items_)
         frame->SaveToStream(stream);
@@ -301,16 +310,16 @@ void TGIFImageList::SaveToStream(TGIFStream& stream)
 
 // Trailer
 
-void TGIFTrailer::LoadFromStream(TGIFStream& stream)
+void TGIFTrailer::LoadFromStream(TPGStream& stream)
 {
     std::uint8_t trailer = 0;
-    if (stream.ReadByte(trailer) && trailer != 0x3B)
+    if (TryReadGIFByte(stream, trailer) && trailer != 0x3B)
         Warning("Invalid Image trailer");
 }
 
-void TGIFTrailer::SaveToStream(TGIFStream& stream)
+void TGIFTrailer::SaveToStream(TPGStream& stream)
 {
-    stream.WriteByte(0x3B);
+    WriteGIFByte(stream, 0x3B);
 }
 
 // Picture
@@ -326,13 +335,13 @@ TGIFImage::~TGIFImage()
     images_.Clear();
 }
 
-void TGIFImage::LoadFromStream(TGIFStream& stream)
+void TGIFImage::LoadFromStream(TPGStream& stream)
 {
     std::lock_guard guard(lock_);
     Progress(nullptr, gpsStarting, 0, LoadingText);
     try {
         Clear();
-        pixelBudget_ = stream.Size() * GIFMaxPixelsPerByte;
+        pixelBudget_ = StreamCapacity(stream.Size());
         header_.LoadFromStream(stream);
         images_.LoadFromStream(stream);
         TGIFTrailer trailer(this);
@@ -348,7 +357,7 @@ void TGIFImage::LoadFromStream(TGIFStream& stream)
     Progress(nullptr, gpsEnding, 100, LoadingText);
 }
 
-void TGIFImage::SaveToStream(TGIFStream& stream)
+void TGIFImage::SaveToStream(TPGStream& stream)
 {
     std::lock_guard guard(lock_);
     Progress(nullptr, gpsStarting, 0, SavingText);
@@ -367,16 +376,24 @@ void TGIFImage::SaveToStream(TGIFStream& stream)
 
 void TGIFImage::LoadFromFile(const std::string& fileName)
 {
-    const std::vector<std::uint8_t> bytes = ReadGIFFile(fileName);
-    TGIFMemoryReader stream(bytes.data(), bytes.size());
+    TPGFileStream stream(fileName, TPGFileStream::fmOpenRead);
     LoadFromStream(stream);
 }
 
 void TGIFImage::SaveToFile(const std::string& fileName)
 {
-    TGIFMemoryStream stream;
-    SaveToStream(stream);
-    WriteGIFFile(fileName, stream.Bytes());
+    // Encoded first, so that a picture that cannot be written leaves the file system alone.
+    TPGMemoryStream encoded;
+    SaveToStream(encoded);
+    TPGFileStream file(fileName, TPGFileStream::fmCreate);
+    try {
+        file.Write(encoded.Data().data(), encoded.Data().size());
+        file.Close();
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove(PathFromUtf8(fileName), ignored);
+        throw;
+    }
 }
 
 void TGIFImage::SetWidth(int width)

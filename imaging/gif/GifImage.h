@@ -67,9 +67,9 @@ public:
     TGIFGlobalColorMap& ColorMap() { return colorMap_; }
     const TGIFGlobalColorMap& ColorMap() const { return colorMap_; }
 
-    void LoadFromStream(TGIFStream& stream) override;
+    void LoadFromStream(TPGStream& stream) override;
     // Writes the signature with the picture's version, the descriptor and the global table.
-    void SaveToStream(TGIFStream& stream) override;
+    void SaveToStream(TPGStream& stream) override;
     // Recomputes the packed byte from the tables: bit 7 for a global table, bit 3 for a sorted
     // one, and colour resolution and size from the highest bit depth of all tables.
     void Prepare();
@@ -96,10 +96,10 @@ public:
     explicit TGIFSubImage(TGIFImage* image);
     ~TGIFSubImage() override;
 
-    void LoadFromStream(TGIFStream& stream) override;
+    void LoadFromStream(TPGStream& stream) override;
     // Writes the extensions and, unless the frame is empty, its descriptor, local table and
     // compressed pixels.
-    void SaveToStream(TGIFStream& stream) override;
+    void SaveToStream(TPGStream& stream) override;
     void LoadFromFile(const std::string& fileName);
     // Back to a frame without extensions, colours or pixels.
     void Clear();
@@ -144,8 +144,8 @@ public:
 private:
     friend class TGIFGraphicControlExtension;
 
-    void Decode(TGIFStream& stream);
-    void Encode(TGIFStream& stream) const;
+    void Decode(TPGStream& stream);
+    void Encode(TPGStream& stream) const;
 
     TGIFImageDescriptor descriptor_;
     TGIFLocalColorMap colorMap_;
@@ -159,8 +159,8 @@ class TGIFImageList : public TGIFList<TGIFSubImage> {
 public:
     explicit TGIFImageList(TGIFImage* image) : TGIFList(image) {}
 
-    void LoadFromStream(TGIFStream& stream);
-    void SaveToStream(TGIFStream& stream);
+    void LoadFromStream(TPGStream& stream);
+    void SaveToStream(TPGStream& stream);
 };
 
 // The trailer byte ";" that ends a stream.
@@ -169,8 +169,8 @@ public:
     explicit TGIFTrailer(TGIFImage* image) : TGIFItem(image) {}
     // A byte other than ";" gives the warning "Invalid Image trailer"; the end of the stream is
     // accepted silently.
-    void LoadFromStream(TGIFStream& stream) override;
-    void SaveToStream(TGIFStream& stream) override;
+    void LoadFromStream(TPGStream& stream) override;
+    void SaveToStream(TPGStream& stream) override;
 };
 
 // The lock that keeps a picture's model still while another thread (the animation painter)
@@ -207,9 +207,9 @@ public:
 
     // Parses a whole GIF stream positioned at its signature; the stream may go on past the
     // trailer. When loading fails part way, the frames read before stay.
-    void LoadFromStream(TGIFStream& stream);
+    void LoadFromStream(TPGStream& stream);
     // Fails with "Unsupported GIF version" for a picture without frames.
-    void SaveToStream(TGIFStream& stream);
+    void SaveToStream(TPGStream& stream);
     void LoadFromFile(const std::string& fileName);
     void SaveToFile(const std::string& fileName);
 

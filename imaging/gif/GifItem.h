@@ -2,7 +2,7 @@
 // The building blocks every part of a GIF picture shares: items that belong to a picture and
 // pass their warnings to it, lists that own their items, and the callbacks a picture offers.
 
-#include "imaging/gif/GifStream.h"
+#include "imaging/Stream.h"
 
 #include <cstdint>
 #include <functional>
@@ -34,8 +34,8 @@ public:
     // The picture this item belongs to; nullptr for an item made on its own.
     TGIFImage* Image() const { return image_; }
 
-    virtual void LoadFromStream(TGIFStream& stream) = 0;
-    virtual void SaveToStream(TGIFStream& stream) = 0;
+    virtual void LoadFromStream(TPGStream& stream) = 0;
+    virtual void SaveToStream(TPGStream& stream) = 0;
 
     // Passes a warning of severity 1 to the picture's handler; without a picture or a handler
     // it has no effect.
@@ -83,9 +83,21 @@ protected:
 };
 
 // Reads exactly count bytes or fails with "Premature end of data".
-void ReadGIFBytes(TGIFStream& stream, void* buffer, std::size_t count);
-std::uint8_t ReadGIFByte(TGIFStream& stream);
-std::uint16_t ReadGIFWord(TGIFStream& stream);
-void WriteGIFWord(TGIFStream& stream, std::uint16_t value);
+void ReadGIFBytes(TPGStream& stream, void* buffer, std::size_t count);
+std::uint8_t ReadGIFByte(TPGStream& stream);
+std::uint16_t ReadGIFWord(TPGStream& stream);
+// One byte, or false where the data ends.
+inline bool TryReadGIFByte(TPGStream& stream, std::uint8_t& value)
+{
+    return stream.Read(&value, 1) == 1;
+}
+inline void WriteGIFByte(TPGStream& stream, std::uint8_t value)
+{
+    stream.Write(&value, 1);
+}
+void WriteGIFWord(TPGStream& stream, std::uint16_t value);
+// Moves the position by offset (stepping back over a byte looked at, or skipping data) but no
+// further than either end: data skipped past the end is simply not there to read.
+void MoveGIFStream(TPGStream& stream, std::int64_t offset);
 
 } // namespace scenaria

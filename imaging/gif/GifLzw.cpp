@@ -18,7 +18,7 @@ constexpr int StackSize = 4097;
 // One decoding run. All working storage lives here, so a frame decodes without allocating.
 class TLZWDecoder {
 public:
-    TLZWDecoder(TGIFStream& stream, const TGIFItem& sender, int initialCodeSize)
+    TLZWDecoder(TPGStream& stream, const TGIFItem& sender, int initialCodeSize)
         : stream_(stream), sender_(sender), initialCodeSize_(initialCodeSize),
           clearCode_(1 << initialCodeSize), endCode_(clearCode_ + 1),
           codeWidth_(initialCodeSize + 1), nextCode_(clearCode_ + 2), codeLimit_(2 * clearCode_)
@@ -200,11 +200,11 @@ private:
         buffer_[0] = buffer_[byteCount_ - 2];
         buffer_[1] = buffer_[byteCount_ - 1];
         std::uint8_t size = 0;
-        if (!stream_.ReadByte(size))
+        if (!TryReadGIFByte(stream_, size))
             return false;
         int length = size;
         if (length != 0) {
-            if (length > stream_.Remaining()) {
+            if (std::uint64_t(length) > stream_.Remaining()) {
                 sender_.Warning("Premature end of data");
                 length = static_cast<int>(stream_.Remaining());
             }
@@ -232,11 +232,11 @@ private:
     void SkipSubBlocks()
     {
         std::uint8_t size = 0;
-        while (stream_.ReadByte(size) && size != 0)
-            stream_.Seek(size);
+        while (TryReadGIFByte(stream_, size) && size != 0)
+            MoveGIFStream(stream_, size);
     }
 
-    TGIFStream& stream_;
+    TPGStream& stream_;
     const TGIFItem& sender_;
     const int initialCodeSize_;
     const int clearCode_;
@@ -264,7 +264,7 @@ private:
 // Packs codes least significant bit first into sub-blocks of at most 254 bytes.
 class TCodeWriter {
 public:
-    explicit TCodeWriter(TGIFStream& stream) : stream_(stream) {}
+    explicit TCodeWriter(TPGStream& stream) : stream_(stream) {}
 
     void Put(int code, int width)
     {
@@ -285,7 +285,7 @@ public:
         bits_ = 0;
         bitCount_ = 0;
         FlushBlock();
-        stream_.WriteByte(0);
+        WriteGIFByte(stream_, 0);
     }
 
 private:
@@ -307,7 +307,7 @@ private:
         blockLength_ = 0;
     }
 
-    TGIFStream& stream_;
+    TPGStream& stream_;
     std::uint32_t bits_ = 0;
     int bitCount_ = 0;
     std::uint8_t block_[BlockSize + 1];
@@ -318,7 +318,7 @@ private:
 // at which any decoder will read it.
 class TLZWEncoder {
 public:
-    TLZWEncoder(TGIFStream& stream, int initialCodeSize)
+    TLZWEncoder(TPGStream& stream, int initialCodeSize)
         : writer_(stream), initialCodeSize_(initialCodeSize), clearCode_(1 << initialCodeSize),
           endCode_(clearCode_ + 1)
     {
@@ -428,11 +428,11 @@ bool THashTable::Insert(std::uint32_t key, int code)
     return false;
 }
 
-void DecodeGIFPixels(TGIFStream& stream, std::uint8_t* pixels, int width, int height,
+void DecodeGIFPixels(TPGStream& stream, std::uint8_t* pixels, int width, int height,
                      bool interlaced, const TGIFItem& sender)
 {
     std::uint8_t initialCodeSize = 0;
-    if (!stream.ReadByte(initialCodeSize))
+    if (!TryReadGIFByte(stream, initialCodeSize))
         return;
     // Larger sizes put the clear code beyond the 4096-entry tables.
     if (initialCodeSize > 11)
@@ -463,10 +463,10 @@ void DecodeGIFPixels(TGIFStream& stream, std::uint8_t* pixels, int width, int he
     decoder->NextPixel();
 }
 
-void EncodeGIFPixels(TGIFStream& stream, const std::uint8_t* pixels, int width, int height,
+void EncodeGIFPixels(TPGStream& stream, const std::uint8_t* pixels, int width, int height,
                      bool interlaced, int initialCodeSize)
 {
-    stream.WriteByte(static_cast<std::uint8_t>(initialCodeSize));
+    WriteGIFByte(stream, static_cast<std::uint8_t>(initialCodeSize));
     auto encoder = std::make_unique<TLZWEncoder>(stream, initialCodeSize);
     encoder->Start();
     if (!interlaced) {

@@ -1,7 +1,7 @@
 #pragma once
 // The variable-width LZW coding of GIF frame data.
 
-#include "imaging/gif/GifStream.h"
+#include "imaging/Stream.h"
 
 #include <cstdint>
 
@@ -13,12 +13,12 @@ class TGIFItem;
 // width * height bytes that the caller has cleared. Rows of an interlaced frame are put in
 // their display places. Pixels the data does not reach keep their value. Warnings go to
 // sender; corrupt data raises GIFException.
-void DecodeGIFPixels(TGIFStream& stream, std::uint8_t* pixels, int width, int height,
+void DecodeGIFPixels(TPGStream& stream, std::uint8_t* pixels, int width, int height,
                      bool interlaced, const TGIFItem& sender);
 
 // Writes a frame's data: the initial code size, the codes in sub-blocks of at most 254 bytes
 // and a 0 byte. Every pixel must be below 2^initialCodeSize (2 to 8).
-void EncodeGIFPixels(TGIFStream& stream, const std::uint8_t* pixels, int width, int height,
+void EncodeGIFPixels(TPGStream& stream, const std::uint8_t* pixels, int width, int height,
                      bool interlaced, int initialCodeSize);
 
 // Visits the rows of an interlaced frame in stream order: 0, 8, 16, ...; 4, 12, ...;

@@ -356,13 +356,13 @@ TBytes RandomPixels(std::size_t count, int colors, unsigned seed)
 TBytes RoundTrip(const TBytes& pixels, int width, int height, bool interlaced, int codeSize,
                  TBytes* written = nullptr)
 {
-    TGIFMemoryStream stream;
+    TPGMemoryStream stream;
     EncodeGIFPixels(stream, pixels.data(), width, height, interlaced, codeSize);
     if (written)
-        *written = stream.Bytes();
+        *written = stream.Data();
     TGIFSubImage sender(nullptr);
     TBytes decoded(pixels.size(), 0);
-    stream.SetPosition(0);
+    stream.Seek(0);
     DecodeGIFPixels(stream, decoded.data(), width, height, interlaced, sender);
     EXPECT_EQ(stream.Position(), stream.Size()) << "the decoder stops at the terminator";
     return decoded;

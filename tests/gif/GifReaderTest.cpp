@@ -177,7 +177,7 @@ TEST(GifFrames, MissingTrailerIsSilentAndAnythingAfterTheTrailerIsLeft)
 
     const std::size_t end = gif.Trailer().Bytes.size();
     gif.Raw({0x2C, 1, 2, 3});
-    TGIFMemoryReader stream(gif.Bytes.data(), gif.Bytes.size());
+    TPGBufferStream stream(gif.Bytes.data(), gif.Bytes.size());
     image.LoadFromStream(stream);
     EXPECT_EQ(stream.Position(), std::int64_t(end));
     EXPECT_TRUE(events.Warnings.empty());
@@ -354,7 +354,7 @@ TEST(GifExtensions, InstanceChecksIntroducerAndLabel)
     TGIFSubImage frame(nullptr);
     TGIFGraphicControlExtension extension(&frame);
     const TBytes notIntroducer = {0x2C, 0xF9, 4, 0, 0, 0, 0, 0};
-    TGIFMemoryReader first(notIntroducer.data(), notIntroducer.size());
+    TPGBufferStream first(notIntroducer.data(), notIntroducer.size());
     EXPECT_THROW(
         try { extension.LoadFromStream(first); } catch (const GIFException& e) {
             EXPECT_STREQ(e.what(), "Invalid extension introducer");
@@ -362,7 +362,7 @@ TEST(GifExtensions, InstanceChecksIntroducerAndLabel)
         },
         GIFException);
     const TBytes otherLabel = {0x21, 0xFE, 4, 0, 0, 0, 0, 0};
-    TGIFMemoryReader second(otherLabel.data(), otherLabel.size());
+    TPGBufferStream second(otherLabel.data(), otherLabel.size());
     EXPECT_THROW(
         try { extension.LoadFromStream(second); } catch (const GIFException& e) {
             EXPECT_STREQ(e.what(),
@@ -417,7 +417,7 @@ TEST(GifRegistries, HoldTheCodecsClassesAndRefineApplicationBlocks)
               &TGIFAppExtNSLoop::ExtensionClass);
 
     const auto classAt = [](const TBytes& bytes) {
-        TGIFMemoryReader stream(bytes.data(), bytes.size());
+        TPGBufferStream stream(bytes.data(), bytes.size());
         const TGIFExtensionClass* found = FindExtensionClass(stream);
         EXPECT_EQ(stream.Position(), 0);
         return found;
@@ -691,7 +691,7 @@ TEST(GifColorMap, BitDepthIsTheSmallestPowerThatHoldsTheEntries)
                                                      {5, 3}, {16, 4}, {17, 5}, {129, 8}, {256, 8}};
     for (const auto& [count, bits] : depths) {
         TBytes bytes(std::size_t(3 * count), 7);
-        TGIFMemoryReader stream(bytes.data(), bytes.size());
+        TPGBufferStream stream(bytes.data(), bytes.size());
         TGIFColorMap map;
         map.LoadFromStream(stream, count);
         EXPECT_EQ(map.Count(), count);
@@ -702,7 +702,7 @@ TEST(GifColorMap, BitDepthIsTheSmallestPowerThatHoldsTheEntries)
 TEST(GifColorMap, IndexOfSearchesSortedTablesFromTheFront)
 {
     const TBytes bytes = {1, 1, 1, 9, 9, 9, 2, 2, 2, 9, 9, 9};
-    TGIFMemoryReader stream(bytes.data(), bytes.size());
+    TPGBufferStream stream(bytes.data(), bytes.size());
     TGIFColorMap map;
     map.LoadFromStream(stream, 4);
     EXPECT_EQ(map.IndexOf({9, 9, 9}), 3);
@@ -749,18 +749,18 @@ TEST(GifColorMap, SavesBlackEntriesUpToItsBitDepth)
 {
     TGIFColorMap map;
     const TBytes three = {1, 2, 3, 4, 5, 6, 7, 8, 9};
-    TGIFMemoryReader in(three.data(), three.size());
+    TPGBufferStream in(three.data(), three.size());
     map.LoadFromStream(in, 3);
-    TGIFMemoryStream out;
+    TPGMemoryStream out;
     map.SaveToStream(out);
-    EXPECT_EQ(out.Bytes(), (TBytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}));
-    TGIFMemoryStream wider;
+    EXPECT_EQ(out.Data(), (TBytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0}));
+    TPGMemoryStream wider;
     map.SaveToStream(wider, 3);
-    EXPECT_EQ(wider.Bytes().size(), 24u);
+    EXPECT_EQ(wider.Data().size(), 24u);
     TGIFColorMap empty;
-    TGIFMemoryStream none;
+    TPGMemoryStream none;
     empty.SaveToStream(none);
-    EXPECT_TRUE(none.Bytes().empty());
+    EXPECT_TRUE(none.Data().empty());
 }
 
 } // namespace

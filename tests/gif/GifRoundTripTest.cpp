@@ -25,9 +25,9 @@ using testing::TTempDir;
 
 TBytes Save(TGIFImage& image)
 {
-    TGIFMemoryStream stream;
+    TPGMemoryStream stream;
     image.SaveToStream(stream);
-    return stream.Bytes();
+    return stream.Data();
 }
 
 // A table comes back with the same entries, padded with black to the size its descriptor

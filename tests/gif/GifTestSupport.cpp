@@ -81,7 +81,7 @@ void TGifEvents::Attach(TGIFImage& image)
 
 std::string LoadGif(TGIFImage& image, const TBytes& bytes)
 {
-    TGIFMemoryReader stream(bytes.data(), bytes.size());
+    TPGBufferStream stream(bytes.data(), bytes.size());
     try {
         image.LoadFromStream(stream);
     } catch (const GIFException& e) {

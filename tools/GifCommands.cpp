@@ -2,9 +2,14 @@
 
 #include "tools/ToolCommand.h"
 
+#include "imaging/PixelGraphic.h"
+#include "imaging/Stream.h"
 #include "imaging/gif/GifImage.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 namespace scenaria::tool {
 namespace {
@@ -55,9 +60,36 @@ void PrintFrame(int number, const TGIFSubImage& frame)
                 std::printf("comment: %s\n", Printable(text).c_str());
 }
 
+// Frame number's pixels as an 8-bit BMP with the frame's colour table. The palette reaches as
+// far as the pixels do, padded with black, so that a bitmap never points past its palette
+// (corrupt data and frames without any table can hold such pixels).
+void DumpFrame(const TGIFSubImage& frame, int number, const std::string& folder)
+{
+    if (frame.Empty())
+        return;
+    TPixelGraphic bitmap;
+    bitmap.SetSize(frame.Width(), frame.Height(), bc8Bit);
+    const TGIFColorMap& colors = frame.ActiveColorMap();
+    const std::uint8_t* pixels = frame.Data();
+    const int highest = *std::max_element(pixels, pixels + frame.DataSize());
+    bitmap.SetPaletteCount(std::max(colors.Count(), highest + 1));
+    for (int i = 0; i < colors.Count(); ++i) {
+        const TGIFColor c = colors.Data()[i];
+        bitmap.SetPaletteEntry(i, RGB(c.Red, c.Green, c.Blue));
+    }
+    for (int y = 0; y < frame.Height(); ++y)
+        std::memcpy(bitmap.ScanLine(y), pixels + std::size_t(y) * frame.Width(),
+                    std::size_t(frame.Width()));
+    bitmap.IdentifyPalette();
+    bitmap.SaveColorResWarningAction = pgwaRaise;
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%03d.bmp", number);
+    bitmap.SaveToFile(folder + name);
+}
+
 int RunGif(const std::vector<std::string>& argv)
 {
-    const TToolArgs args(argv, {});
+    const TToolArgs args(argv, {"--dump"});
     if (args.Positional().size() != 1)
         throw EToolUsage("needs exactly one GIF file");
     const std::string& file = args.Positional()[0];
@@ -71,6 +103,8 @@ int RunGif(const std::vector<std::string>& argv)
     try {
         image.LoadFromFile(file);
     } catch (const GIFException& e) {
+        error = e.what();
+    } catch (const EStreamError& e) {
         error = e.what();
     }
 
@@ -89,6 +123,17 @@ int RunGif(const std::vector<std::string>& argv)
         PrintFrame(n, image.Images()[n]);
     for (const std::string& warning : warnings)
         std::printf("warning: %s\n", warning.c_str());
+    if (const auto folder = args.Value("--dump")) {
+        // The frames read are written even when loading failed later on.
+        try {
+            std::filesystem::create_directories(PathFromUtf8(*folder));
+            for (int n = 0; n < image.Images().Count(); ++n)
+                DumpFrame(image.Images()[n], n, *folder);
+        } catch (const std::exception& e) {
+            std::printf("error: %s\n", e.what());
+            return 1;
+        }
+    }
     if (!error.empty()) {
         std::printf("error: %s\n", error.c_str());
         return 1;
@@ -98,13 +143,16 @@ int RunGif(const std::vector<std::string>& argv)
 
 const TToolCommandRegistration gifCommand({
     "gif",
-    "gif FILE",
+    "gif FILE [--dump DIR]",
     "Reads a GIF file with the program's GIF codec and prints what it holds, one fact a line:\n"
     "version, screen size, global colours, background index, the loop count (\"none\" without\n"
     "a looping extension), then per frame its place, size, interlacing, local colours,\n"
     "disposal, delay and transparent index (\"none\" where the frame has none) followed by\n"
     "its comments, then every warning. A file that fails to load ends with \"error: \" and\n"
-    "the reason (exit status 1), after the frames read before the failure.",
+    "the reason (exit status 1), after the frames read before the failure.\n"
+    "--dump DIR  also write each frame's pixels as DIR/frame-NNN.bmp (NNN from 000), an\n"
+    "            8-bit bitmap of the frame's size with its colour table (local, else\n"
+    "            global); frames without pixels are skipped",
     RunGif,
 });
 

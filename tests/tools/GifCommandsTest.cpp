@@ -2,7 +2,12 @@
 #include "RunProgram.h"
 #include "TempDir.h"
 
+#include "imaging/PixelGraphic.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
 
 namespace scenaria {
 namespace {
@@ -86,6 +91,66 @@ TEST(ToolGif, PrintsCommentsWarningsAndTheErrorAfterTheFramesRead)
     r = RunTool({"gif", dir / "missing.gif"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Out.rfind("error: Cannot open file", 0), 0u) << r.Out;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The bitmap holds the frame's pixels and its colour table, padded with black to 'entries'.
+void ExpectFrameBitmap(const std::string& file, const TGIFSubImage& frame, int entries)
+{
+    SCOPED_TRACE(file);
+    const std::string bytes = testing::ReadFile(file);
+    ASSERT_GT(bytes.size(), 54u);
+    EXPECT_EQ(bytes[28], 8) << "bits per pixel";
+    TPixelGraphic bitmap;
+    bitmap.LoadFromFile(file);
+    ASSERT_EQ(bitmap.Width(), frame.Width());
+    ASSERT_EQ(bitmap.Height(), frame.Height());
+    ASSERT_EQ(bitmap.BitCount(), bc8Bit);
+    const TGIFColorMap& colors = frame.ActiveColorMap();
+    ASSERT_EQ(bitmap.PaletteCount(), entries);
+    for (int i = 0; i < entries; ++i) {
+        const TGIFColor c = i < colors.Count() ? colors.Data()[i] : TGIFColor{};
+        EXPECT_EQ(bitmap.PaletteEntry(i), RGB(c.Red, c.Green, c.Blue)) << i;
+    }
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int x = 0; x < frame.Width(); ++x)
+            ASSERT_EQ(bitmap.GetPixel(x, y), frame.Pixel(x, y)) << x << "," << y;
+}
+
+TEST(ToolGif, DumpsEachFramesPixelsAsAnEightBitBitmap)
+{
+    TTempDir dir;
+    TGIFImage banner;
+    testing::MakeBanner(banner);
+    banner.SaveToFile(dir / "banner.gif");
+    auto r = RunTool({"gif", dir / "banner.gif", "--dump", dir / "frames"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+    // Frame 4 holds only the comment.
+    EXPECT_EQ(FilesIn(dir / "frames"),
+              (std::vector<std::string>{"frame-000.bmp", "frame-001.bmp", "frame-002.bmp",
+                                        "frame-003.bmp"}));
+    for (int n = 0; n < 4; ++n)
+        ExpectFrameBitmap(dir / ("frames/frame-00" + std::to_string(n) + ".bmp"),
+                          banner.Images()[n], 256);
+
+    // A local table of two entries and a pixel of 6: the palette reaches as far as the pixels.
+    TGifBuilder gif;
+    gif.Header(3, 2, 2).Descriptor(0, 0, 3, 2, 0x80).ColorTable(1);
+    gif.LiteralData({0, 1, 0, 1, 0, 6}, 3).Trailer();
+    r = RunTool({"gif", WriteBytes(dir, "odd.gif", gif.Bytes), "--dump", dir / "odd"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Out << r.Err;
+    TGIFImage odd;
+    odd.LoadFromFile(dir / "odd.gif");
+    EXPECT_EQ(FilesIn(dir / "odd"), (std::vector<std::string>{"frame-000.bmp"}));
+    ExpectFrameBitmap(dir / "odd/frame-000.bmp", odd.Images()[0], 7);
 }
 
 TEST(ToolGif, RefusesAWrongCommandLine)

@@ -6,6 +6,7 @@
 #include "imaging/Messages.h"
 #include "imaging/PixelGraphic.h"
 #include "imaging/Stream.h"
+#include "imaging/formats/Jpeg.h"
 
 #include <cstdio>
 #include <memory>
@@ -74,11 +75,13 @@ TStretchMode ParseStretchMode(const std::string& text)
 
 int RunConvert(const std::vector<std::string>& argv)
 {
-    const TToolArgs args(argv, {"--resize", "--stretch-mode", "--colors"}, {"--force"});
+    const TToolArgs args(argv, {"--quality", "--resize", "--stretch-mode", "--colors"},
+                         {"--force"});
     if (args.Positional().size() != 2)
         throw EToolUsage("needs IN and OUT");
     const std::string& in = args.Positional()[0];
     const std::string& out = args.Positional()[1];
+    const auto quality = args.Integer("--quality", 0, 100);
     const auto colors = args.Integer("--colors", 2, 256);
     const auto resize = args.Value("--resize");
     const auto mode = args.Value("--stretch-mode");
@@ -109,6 +112,8 @@ int RunConvert(const std::vector<std::string>& argv)
         reduced->CopyFrom(*image);
         image = std::move(reduced);
     }
+    if (quality)
+        JPEGQuality = static_cast<int>(*quality);
     image->SaveColorResWarningAction = args.Flag("--force") ? pgwaIgnore : pgwaRaise;
     image->SaveToFile(out);
     return 0;
@@ -126,10 +131,12 @@ const TToolCommandRegistration infoCommand({
 
 const TToolCommandRegistration convertCommand({
     "convert",
-    "convert IN OUT [--force] [--resize WxH [--stretch-mode fast|medium|precise]] [--colors N]",
+    "convert IN OUT [--quality N] [--force] [--resize WxH [--stretch-mode fast|medium|precise]] "
+    "[--colors N]",
     "Loads IN (warnings of its reader are errors), optionally resizes and reduces it, and\n"
-    "saves it as OUT in the format of OUT's extension (bmp, dib, ...). On failure OUT is\n"
+    "saves it as OUT in the format of OUT's extension (bmp, dib, jpg, ...). On failure OUT is\n"
     "left as it was (or not created) and the library's message goes to stderr.\n"
+    "--quality N           JPEG quality, 0..100 (default 80)\n"
     "--resize WxH          resample to W x H pixels at the same bit depth\n"
     "--stretch-mode MODE   how --resize resamples: fast, medium or precise (default)\n"
     "--colors N            reduce to an optimised palette of N colours (2..256; with the\n"

@@ -19,6 +19,7 @@
 
 #include "imaging/FileFormats.h"
 #include "imaging/formats/Bmp.h"
+#include "imaging/formats/Jpeg.h"
 
 namespace scenaria {
 
@@ -27,9 +28,15 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddReader(std::make_unique<TBMPFileFormatReader>());
     registry.AddReader(std::make_unique<TDIBFileFormatReader>());
     registry.AddReader(std::make_unique<TRLEFileFormatReader>());
+    registry.AddReader(std::make_unique<TJPGFileFormatReader>());
+    registry.AddReader(std::make_unique<TJPEGFileFormatReader>());
+    registry.AddReader(std::make_unique<TJIFFileFormatReader>());
 
     registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
     registry.AddWriter(std::make_unique<TDIBFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TJPGFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TJPEGFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TJIFFileFormatWriter>());
 
     registry.SetStreamWriter(std::make_unique<TBMPFileFormatWriter>());
 }

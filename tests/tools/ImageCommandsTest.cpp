@@ -85,6 +85,46 @@ TEST(ToolConvert, ResizesAndReducesColours)
     EXPECT_LE(image.PaletteCount(), 8);
 }
 
+TEST(ToolConvert, WritesJpegAtTheQualityAsked)
+{
+    TTempDir dir;
+    const std::string low = dir / "low.jpg", high = dir / "high.JPG";
+    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), low, "--quality", "30"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), high, "--quality", "95"});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_LT(ReadFile(low).size(), ReadFile(high).size());
+    r = RunTool({"info", high});
+    EXPECT_EQ(r.Out, "format: JPEG (JFIF compliant)\n"
+                     "width: 127\n"
+                     "height: 64\n"
+                     "bits: 24\n"
+                     "colors: 16.7M\n"
+                     "subformat: JFIF, YCbCr\n"
+                     "remark: \n"
+                     "images: 1\n");
+
+    // A palette picture needs --force to become a JPEG.
+    const std::string out = dir / "pal.jpg";
+    r = RunTool({"convert", Data("bmpsuite/g/pal8.bmp"), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "The graphic cannot be saved with to a JPEG (JFIF compliant) file with the "
+                     "current color resolution (256 colors)\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
+    r = RunTool({"convert", Data("bmpsuite/g/pal8.bmp"), out, "--force"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_NE(RunTool({"info", out}).Out.find("bits: 24\n"), std::string::npos);
+
+    // And back: a JPEG to a bitmap.
+    const std::string bmp = dir / "back.bmp";
+    r = RunTool({"convert", high, bmp});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    TPixelGraphic image;
+    image.LoadFromFile(bmp);
+    EXPECT_EQ(image.Width(), 127);
+    EXPECT_EQ(image.BitCount(), bc24Bit);
+}
+
 TEST(ToolConvert, FailuresLeaveNoOutputBehind)
 {
     TTempDir dir;
@@ -114,7 +154,9 @@ TEST(ToolConvert, FailuresLeaveNoOutputBehind)
              {"convert", "in.bmp", out, "--stretch-mode", "fast"},
              {"convert", "in.bmp", out, "--resize", "4x4", "--stretch-mode", "slow"},
              {"convert", "in.bmp", out, "--colors", "1"},
-             {"convert", "in.bmp", out, "--colors", "257"}}) {
+             {"convert", "in.bmp", out, "--colors", "257"},
+             {"convert", "in.bmp", out, "--quality", "101"},
+             {"convert", "in.bmp", out, "--quality", "high"}}) {
         r = RunTool(args);
         EXPECT_EQ(r.ExitCode, 1) << args.back();
         EXPECT_NE(r.Err.find("scenarix-tool convert:"), std::string::npos) << r.Err;

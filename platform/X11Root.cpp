@@ -9,6 +9,7 @@
 constexpr int XlibSuccess = Success;
 #undef Success
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <limits>
@@ -112,9 +113,12 @@ public:
     {
         if (style == wsStretch)
             return TPlatformStatus::Failure("X11: the root window is only tiled or centred");
+        const TScreenFacts screen = X11ScreenFacts(displayName_);
+        if (screen.Width <= 0 || screen.Height <= 0)
+            return TPlatformStatus::Failure("X11: cannot open display \"" + displayName_ + "\"");
         TRgbPicture picture;
         std::string error;
-        if (!LoadRgbPicture(file, picture, error))
+        if (!LoadRgbPicture(file, style == wsTile, screen.Width, screen.Height, picture, error))
             return TPlatformStatus::Failure("X11: " + error);
         return SetRootPicture(displayName_, picture, style == wsTile);
     }
@@ -124,6 +128,19 @@ private:
 };
 
 } // namespace
+
+TPictureRegion VisibleRegion(int width, int height, bool tiled, int screenWidth, int screenHeight)
+{
+    TPictureRegion region{0, 0, std::min(width, screenWidth), std::min(height, screenHeight)};
+    if (!tiled) {
+        // The same offsets as the composition's, which are negative for a larger picture.
+        region.Left = width > screenWidth ? -((screenWidth - width) / 2) : 0;
+        region.Top = height > screenHeight ? -((screenHeight - height) / 2) : 0;
+    }
+    region.Width = std::max(region.Width, 0);
+    region.Height = std::max(region.Height, 0);
+    return region;
+}
 
 TRgbPicture ComposeRootPicture(const TRgbPicture& picture, bool tiled, int screenWidth,
                                int screenHeight)

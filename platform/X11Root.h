@@ -33,7 +33,20 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
 // The root window's width, height and depth; all 0 when the display cannot be opened.
 TScreenFacts X11ScreenFacts(const std::string& displayName);
 
-// Reads a bitmap file into 24-bit pixels; false with a reason when it cannot.
-bool LoadRgbPicture(const std::string& file, TRgbPicture& picture, std::string& error);
+// The part of a picture that can show on the screen: the top-left corner when tiled, the
+// middle when centred. Composing the part gives the same screen as composing the whole.
+struct TPictureRegion {
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+};
+TPictureRegion VisibleRegion(int width, int height, bool tiled, int screenWidth, int screenHeight);
+
+// Reads a bitmap file with the image library into 24-bit pixels, only the part that can show on
+// a screen of the given size (a huge picture costs no more than the screen); false with a
+// reason when it cannot.
+bool LoadRgbPicture(const std::string& file, bool tiled, int screenWidth, int screenHeight,
+                    TRgbPicture& picture, std::string& error);
 
 } // namespace scenaria

@@ -62,5 +62,32 @@ TEST(RootPicture, AnEmptyOrShortPictureGivesABlackScreenNotACrash)
     EXPECT_TRUE(ComposeRootPicture(Numbered(2, 2), true, 0, 5).Pixels.empty());
 }
 
+TEST(RootPicture, TheVisibleRegionAloneComposesTheSameScreen)
+{
+    const auto crop = [](const TRgbPicture& picture, const TPictureRegion& region) {
+        TRgbPicture part{region.Width, region.Height, {}};
+        for (int y = region.Top; y < region.Top + region.Height; ++y)
+            for (int x = region.Left; x < region.Left + region.Width; ++x) {
+                const auto pixel = At(picture, x, y);
+                part.Pixels.insert(part.Pixels.end(), {static_cast<std::uint8_t>(pixel[0]),
+                                                       static_cast<std::uint8_t>(pixel[1]),
+                                                       static_cast<std::uint8_t>(pixel[2])});
+            }
+        return part;
+    };
+    for (const auto& [width, height] : {std::pair{7, 3}, std::pair{20, 10}, std::pair{41, 23},
+                                        std::pair{40, 5}, std::pair{3, 50}, std::pair{21, 11}})
+        for (const bool tiled : {true, false}) {
+            SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) +
+                         (tiled ? " tiled" : " centred"));
+            const TRgbPicture picture = Numbered(width, height);
+            const TPictureRegion region = VisibleRegion(width, height, tiled, 20, 10);
+            EXPECT_LE(region.Width, 20);
+            EXPECT_LE(region.Height, 10);
+            EXPECT_EQ(ComposeRootPicture(crop(picture, region), tiled, 20, 10).Pixels,
+                      ComposeRootPicture(picture, tiled, 20, 10).Pixels);
+        }
+}
+
 } // namespace
 } // namespace scenaria

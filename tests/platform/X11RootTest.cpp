@@ -23,6 +23,25 @@ namespace fs = std::filesystem;
 
 using TPixelRule = std::function<std::array<int, 3>(int x, int y)>;
 
+// A 24-bit BMP written by ImageMagick from a plain PPM.
+std::string WriteBitmap(const testing::TTempDir& dir, const std::string& name, int width,
+                        int height, const TPixelRule& rule)
+{
+    std::string ppm = "P3\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const auto rgb = rule(x, y);
+            ppm += std::to_string(rgb[0]) + " " + std::to_string(rgb[1]) + " " +
+                   std::to_string(rgb[2]) + "\n";
+        }
+    const std::string source = dir.Write(name + ".ppm", ppm);
+    const std::string target = dir / name;
+    const std::string command =
+        "convert-im6.q16 '" + source + "' -type TrueColor 'BMP3:" + target + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return target;
+}
+
 int trappedCode = 0;
 int Trap(Display*, XErrorEvent* event)
 {
@@ -35,6 +54,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
+        ASSERT_TRUE(testing::RequireProgram("convert-im6.q16", "imagemagick-6.q16"));
         // -displayfd picks a free display number and writes it once the server answers.
         server_ = std::make_unique<TChild>(std::vector<std::string>{"Xvfb", "-displayfd", "1",
                                                                     "-noreset", "-nolisten", "tcp",
@@ -194,6 +214,86 @@ TEST_F(X11RootTest, ScreenFactsAreTheRootWindowsUnlessOverridden)
     env_.Unset("SCENARIA_SCREEN");
     env_.Set("DISPLAY", ":" + std::to_string(65000));
     EXPECT_EQ(platform.ScreenFacts().BitsPerPixel, 0) << "no display, no facts";
+}
+
+TEST_F(X11RootTest, ClassicInstallsOfBitmapFilesTileAndCentreOnTheRoot)
+{
+    const TPixelRule tileRule = [](int x, int y) {
+        return std::array<int, 3>{255 - x * 16, y * 16, 40};
+    };
+    const TPixelRule centreRule = [](int x, int y) {
+        return std::array<int, 3>{x * 2 + 3, 200 - y * 4, 90};
+    };
+    const std::string tile = WriteBitmap(home_, "tile.bmp", 16, 16, tileRule);
+    const std::string centre = WriteBitmap(home_, "centre.bmp", 100, 50, centreRule);
+
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_FALSE(platform.InitializeDesktop()) << "bare X11 is no desktop that takes a file";
+    EXPECT_EQ(platform.Desktop(), dkX11);
+
+    const auto tiled = platform.InstallClassic(tile, true);
+    ASSERT_TRUE(tiled.Ok) << tiled.Error;
+    auto pixels = RootPixels();
+    ASSERT_EQ(pixels.size(), 320u * 240);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(pixels[y * 320 + x], tileRule(x % 16, y % 16)) << x << "," << y;
+    const Pixmap first = PixmapProperty("_XROOTPMAP_ID");
+    ASSERT_NE(first, None);
+
+    const auto centred = platform.InstallClassic(centre, false);
+    ASSERT_TRUE(centred.Ok) << centred.Error;
+    pixels = RootPixels();
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const bool inside = x >= 110 && x < 210 && y >= 95 && y < 145;
+            ASSERT_EQ(pixels[y * 320 + x],
+                      inside ? centreRule(x - 110, y - 95) : (std::array<int, 3>{0, 0, 0}))
+                << x << "," << y;
+        }
+    const Pixmap second = PixmapProperty("_XROOTPMAP_ID");
+    EXPECT_NE(second, first);
+    EXPECT_EQ(PixmapProperty("ESETROOT_PMAP_ID"), second);
+    EXPECT_FALSE(PixmapExists(first)) << "the previous pixmap was not freed";
+
+    // The same name with new content is painted anew: the root is built from the pixels.
+    const TPixelRule newRule = [](int x, int y) { return std::array<int, 3>{x, y, 250}; };
+    WriteBitmap(home_, "centre.bmp", 100, 50, newRule);
+    ASSERT_TRUE(platform.InstallClassic(centre, true).Ok);
+    EXPECT_EQ(RootPixels()[67 * 320 + 133], newRule(33, 17));
+}
+
+TEST_F(X11RootTest, AnUnreadableBitmapIsAnErrorStatusAndPaintsNothing)
+{
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const auto garbage = platform.InstallClassic(home_.Write("junk.bmp", "BM not a bitmap"), true);
+    EXPECT_FALSE(garbage.Ok);
+    EXPECT_NE(garbage.Error.find("junk.bmp"), std::string::npos) << garbage.Error;
+    EXPECT_EQ(PixmapProperty("_XROOTPMAP_ID"), None);
+}
+
+TEST_F(X11RootTest, APalettedBitmapShowsItsPaletteColours)
+{
+    const TPixelRule rule = [](int x, int y) {
+        return (x + y) % 3 == 0   ? std::array<int, 3>{200, 10, 10}
+               : (x + y) % 3 == 1 ? std::array<int, 3>{10, 200, 10}
+                                  : std::array<int, 3>{10, 10, 200};
+    };
+    const std::string source = WriteBitmap(home_, "rgb.bmp", 6, 5, rule);
+    const std::string paletted = home_ / "paletted.bmp";
+    const std::string command =
+        "convert-im6.q16 '" + source + "' -type Palette 'BMP3:" + paletted + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const int bits = testing::ReadFile(paletted)[28];
+    ASSERT_TRUE(bits == 1 || bits == 4 || bits == 8) << "ImageMagick wrote " << bits << " bits";
+
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const auto status = platform.InstallClassic(paletted, true);
+    ASSERT_TRUE(status.Ok) << status.Error;
+    const auto pixels = RootPixels();
+    for (int y = 0; y < 240; y += 7)
+        for (int x = 0; x < 320; x += 3)
+            ASSERT_EQ(pixels[y * 320 + x], rule(x % 6, y % 5)) << x << "," << y;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 
 #include "core/Settings.h"
+#include "core/Wallpaper.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -24,10 +25,11 @@ void TfmMain::FormCreate(const QStringList& arguments)
 {
     move(-5000, y());
     hide();
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state != Qt::ApplicationActive)
-            AppDeactivate();
-    });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive)
+                    AppDeactivate();
+            });
     ComReady = platform_.InitializeDesktop();
     // Hints follow ShowHints once the windows that carry them exist.
     CurrentIndex = Settings.LastIndex;
@@ -60,4 +62,4 @@ void TfmMain::EnableMenus()
     Busy = false;
 }
 
-}  // namespace scenaria
+} // namespace scenaria

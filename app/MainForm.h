@@ -19,15 +19,13 @@ public:
     TfmMain(IPlatform& platform, const QStringList& arguments, QWidget* parent = nullptr);
     ~TfmMain() override;
 
-    // Process-wide state of the resident program.
-    bool ComReady = false;
+    // State of the resident program (ComReady, WallpaperShown and LastShown are
+    // process-wide, in core/Wallpaper.h).
     bool GifPreview = false;
     TCatalogue Catalogue;
     int CurrentIndex = -1;
     int MinuteCount = 0;
     bool Busy = false;
-    bool WallpaperShown = false;
-    std::string LastShown;
 
     IPlatform& Platform() const { return platform_; }
 
@@ -41,4 +39,4 @@ private:
     IPlatform& platform_;
 };
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -69,8 +69,9 @@ bool FolderExists(const std::string& path)
         return false;
     if (path.back() == '/' && path != "/")
         return false;
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
 }
 
 namespace {
@@ -84,17 +85,17 @@ public:
 
     void Search(const std::string& folder)
     {
-        struct stat st{};
+        struct stat st {};
         if (::stat(folder.c_str(), &st) != 0 || !visited_.insert({st.st_dev, st.st_ino}).second)
             return;
 
         // Plain files are the bulk of any picture folder: the entry's own type spares them
         // a stat; links and file systems that do not say are asked.
-        std::vector<std::pair<std::string, bool>> entries;  // name, maybe a folder
+        std::vector<std::pair<std::string, bool>> entries; // name, maybe a folder
         {
             std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
             if (!dir)
-                return;  // unreadable folders are passed over
+                return; // unreadable folders are passed over
             while (const dirent* entry = ::readdir(dir.get()))
                 entries.emplace_back(entry->d_name, entry->d_type != DT_REG);
         }
@@ -108,9 +109,9 @@ public:
             return;
         for (const auto& [name, maybeFolder] : entries) {
             if (!maybeFolder || name.empty() || name[0] == '.')
-                continue;  // files, hidden folders, "." and ".."
+                continue; // files, hidden folders, "." and ".."
             const std::string path = prefix + name;
-            struct stat sub{};
+            struct stat sub {};
             if (::stat(path.c_str(), &sub) == 0 && S_ISDIR(sub.st_mode))
                 Search(path);
         }
@@ -120,10 +121,10 @@ private:
     TCatalogue& catalogue_;
     int filesType_;
     bool recurse_;
-    std::set<std::pair<dev_t, ino_t>> visited_;  // links must never make the search loop
+    std::set<std::pair<dev_t, ino_t>> visited_; // links must never make the search loop
 };
 
-}  // namespace
+} // namespace
 
 void RebuildCatalogue(TCatalogue& catalogue, const TSettings& settings)
 {
@@ -162,4 +163,4 @@ void ChooseNext(int& currentIndex, int count, const TSettings& settings)
     }
 }
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -10,9 +10,9 @@ namespace scenaria {
 struct TSettings;
 
 struct TPictureFileType {
-    const char* Name;        // shown in the configuration dialog
-    const char* Patterns;    // shown with it
-    const char* Extensions;  // what the filter matches, "|ext|ext|"
+    const char* Name;       // shown in the configuration dialog
+    const char* Patterns;   // shown with it
+    const char* Extensions; // what the filter matches, "|ext|ext|"
 };
 
 inline constexpr int PictureFileTypeCount = 13;
@@ -44,4 +44,4 @@ void RebuildCatalogue(TCatalogue& catalogue, const TSettings& settings);
 // the repeat is accepted), anything else leaves it unchanged.
 void ChooseNext(int& currentIndex, int count, const TSettings& settings);
 
-}  // namespace scenaria
+} // namespace scenaria

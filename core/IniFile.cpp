@@ -65,7 +65,7 @@ std::string KeyOf(const std::string& line)
     return eq == npos ? Trim(line) : Trim(line.substr(0, eq));
 }
 
-}  // namespace
+} // namespace
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName))
 {
@@ -135,7 +135,8 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
     if (loc.KeyLine != npos) {
         lines_[loc.KeyLine] = std::move(line);
     } else if (loc.SectionLine != npos) {
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(loc.SectionEnd), std::move(line));
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(loc.SectionEnd),
+                      std::move(line));
     } else {
         while (!lines_.empty() && Trim(lines_.back()).empty())
             lines_.pop_back();
@@ -152,7 +153,7 @@ void TIniFile::UpdateFile() const
 
     // A read-only settings file must stay unwritten, although the rename below would
     // replace it without asking.
-    struct stat old{};
+    struct stat old {};
     const bool exists = ::stat(fileName_.c_str(), &old) == 0;
     if (exists && (!S_ISREG(old.st_mode) || ::access(fileName_.c_str(), W_OK) != 0))
         fail();
@@ -192,4 +193,4 @@ void TIniFile::UpdateFile() const
     }
 }
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -36,9 +36,9 @@ public:
 
 private:
     struct TLocation {
-        std::size_t SectionLine;  // index of the "[section]" line, or npos
-        std::size_t KeyLine;      // index of the key's line, or npos
-        std::size_t SectionEnd;   // index after the last non-blank line of the section
+        std::size_t SectionLine; // index of the "[section]" line, or npos
+        std::size_t KeyLine;     // index of the key's line, or npos
+        std::size_t SectionEnd;  // index after the last non-blank line of the section
     };
     TLocation Find(const std::string& section, const std::string& key) const;
 
@@ -47,4 +47,4 @@ private:
     bool crlf_ = false;
 };
 
-}  // namespace scenaria
+} // namespace scenaria

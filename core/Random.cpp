@@ -20,4 +20,4 @@ std::uint32_t Random(std::uint32_t n)
     return static_cast<std::uint32_t>((static_cast<std::uint64_t>(RandSeed) * n) >> 32);
 }
 
-}  // namespace scenaria
+} // namespace scenaria

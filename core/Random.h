@@ -15,4 +15,4 @@ void Randomize();
 // upper half of the 64-bit product of the new seed and n. n = 0 gives 0.
 std::uint32_t Random(std::uint32_t n);
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -47,7 +47,7 @@ int HexDigit(char c)
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 int ParseSettingsInteger(const std::string& text, int defaultValue)
 {
@@ -162,4 +162,4 @@ void SaveSettings()
     ini.UpdateFile();
 }
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -17,7 +17,7 @@ struct TSettings {
     // Keys of the settings file.
     std::string Directory;
     bool Subfolders = false;
-    std::string SaveFolder;  // "Save Folder": read, never written
+    std::string SaveFolder; // "Save Folder": read, never written
     int Mode = 0;
     int Delay = 30;
     int LastIndex = -1;
@@ -30,13 +30,13 @@ struct TSettings {
     bool Proportional = false;
     bool ActiveDesktop = false;
     bool ShowHints = true;
-    int HintOnTray = 0;  // "Hint on Tray"
+    int HintOnTray = 0; // "Hint on Tray"
     int FilesType = 0;
 
     // Derived when loading.
     bool Win98Style = false;
-    int RandomDelay = 0;  // 20..559 minutes, drawn once per load
-    int Interval = 30;    // minutes the change cycle counts to
+    int RandomDelay = 0; // 20..559 minutes, drawn once per load
+    int Interval = 30;   // minutes the change cycle counts to
 
     // Where LoadSettings read the keys and SaveSettings writes them.
     std::string FileName;
@@ -71,4 +71,4 @@ int IntervalOf(const TSettings& settings);
 // hexadecimal, anything else decimal; a text that does not convert gives the default.
 int ParseSettingsInteger(const std::string& text, int defaultValue);
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 #include "core/Settings.h"
+#include "core/Wallpaper.h"
 
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
@@ -36,10 +37,10 @@ TEST_F(MainFormTest, FormCreateRestoresThePositionAndBuildsTheCatalogue)
     TfmMain form(platform, {});
     EXPECT_EQ(form.CurrentIndex, 4);
     EXPECT_EQ(form.Catalogue, TCatalogue{dir / "pics/a.bmp"});
-    EXPECT_FALSE(form.ComReady);
+    EXPECT_FALSE(ComReady);
     EXPECT_FALSE(form.Busy);
     EXPECT_FALSE(form.GifPreview);
-    EXPECT_FALSE(form.WallpaperShown);
+    EXPECT_FALSE(WallpaperShown);
     EXPECT_EQ(form.MinuteCount, 0);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(platform.InitializeCalls, 1);
@@ -53,7 +54,8 @@ TEST_F(MainFormTest, GifSwitchMustMatchExactly)
     EXPECT_FALSE(TfmMain(platform, {"/GIF"}).GifPreview);
     EXPECT_FALSE(TfmMain(platform, {"-gif"}).GifPreview);
     EXPECT_FALSE(TfmMain(platform, {"x", "/gif"}).GifPreview);
-    EXPECT_TRUE(TfmMain(platform, {}).ComReady);
+    TfmMain form(platform, {});
+    EXPECT_TRUE(ComReady);
 }
 
 TEST_F(MainFormTest, MissingFolderLeavesTheCatalogueEmptyAndDestroyReleasesTheDesktop)
@@ -66,5 +68,5 @@ TEST_F(MainFormTest, MissingFolderLeavesTheCatalogueEmptyAndDestroyReleasesTheDe
     EXPECT_EQ(platform.FinalizeCalls, 1);
 }
 
-}  // namespace
-}  // namespace scenaria
+} // namespace
+} // namespace scenaria

@@ -32,9 +32,14 @@ protected:
 
     std::vector<std::string> Env() const
     {
-        return {"QT_QPA_PLATFORM=offscreen", "XDG_RUNTIME_DIR=" + (dir / "run"),
-                "HOME=" + (dir / "home"), "XDG_CONFIG_HOME=" + (dir / "config"),
-                "XDG_CURRENT_DESKTOP=", "DESKTOP_SESSION=", "DISPLAY=", "WAYLAND_DISPLAY="};
+        return {"QT_QPA_PLATFORM=offscreen",
+                "XDG_RUNTIME_DIR=" + (dir / "run"),
+                "HOME=" + (dir / "home"),
+                "XDG_CONFIG_HOME=" + (dir / "config"),
+                "XDG_CURRENT_DESKTOP=",
+                "DESKTOP_SESSION=",
+                "DISPLAY=",
+                "WAYLAND_DISPLAY="};
     }
 
     // True once some process holds the lock of that program name.
@@ -113,5 +118,5 @@ TEST_F(Startup, StartsWithMissingFolderAndRunOnStartQuietly)
     EXPECT_EQ(testing::ReadFile(dir / "scenarix.INI"), settings) << "nothing was written";
 }
 
-}  // namespace
-}  // namespace scenaria
+} // namespace
+} // namespace scenaria

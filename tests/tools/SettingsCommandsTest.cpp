@@ -96,9 +96,11 @@ TEST(ToolSettings, PicturesFolderAndTempVariable)
 
 TEST(ToolSettings, UsageMistakesExitWithOne)
 {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"settings", "--bogus"}, {"settings", "--seed", "x"},
-          {"settings", "--ini"}, {"nonsense"}, {}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"settings", "--bogus"},
+                                                 {"settings", "--seed", "x"},
+                                                 {"settings", "--ini"},
+                                                 {"nonsense"},
+                                                 {}}) {
         const auto r = RunTool(args);
         EXPECT_EQ(r.ExitCode, 1);
         EXPECT_FALSE(r.Err.empty());
@@ -149,8 +151,8 @@ TEST_F(ToolCatalogue, InOrderFromLastIndex)
         expected += p + "\n";
     expected += "choose: 0\nchoose: 1\nchoose: 2\nchoose: 0\n";
     EXPECT_EQ(r.Out, expected);
-    EXPECT_EQ(testing::ReadFile(ini), "[Diduzavizo]\nDirectory=" + (dir / "pics") +
-                                          "\nLastIndex=2\nMode=0\n")
+    EXPECT_EQ(testing::ReadFile(ini),
+              "[Diduzavizo]\nDirectory=" + (dir / "pics") + "\nLastIndex=2\nMode=0\n")
         << "nothing is written";
 }
 
@@ -165,8 +167,8 @@ TEST_F(ToolCatalogue, ShrunkenFolderStartsOver)
 TEST_F(ToolCatalogue, AtRandomTwoEntriesAlternate)
 {
     MakeFolder(2);
-    const auto r = RunTool({"catalogue", "--ini", Ini("Mode=1\nLastIndex=0\n"), "--choose", "6",
-                            "--seed", "99"});
+    const auto r = RunTool(
+        {"catalogue", "--ini", Ini("Mode=1\nLastIndex=0\n"), "--choose", "6", "--seed", "99"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     const auto lines = Lines(r.Out);
     ASSERT_EQ(lines.size(), 8u);
@@ -180,7 +182,8 @@ TEST_F(ToolCatalogue, AtRandomFollowsTheSeed)
     MakeFolder();
     // Seed 12345: the load draws RandomDelay first, then the choices draw from 3, drawing
     // again whenever a draw repeats the choice before it.
-    const auto r = RunTool({"catalogue", "--ini", Ini("Mode=1\n"), "--choose", "5", "--seed", "12345"});
+    const auto r =
+        RunTool({"catalogue", "--ini", Ini("Mode=1\n"), "--choose", "5", "--seed", "12345"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     const auto lines = Lines(r.Out);
     ASSERT_EQ(lines.size(), 8u);
@@ -233,5 +236,5 @@ TEST_F(ToolCatalogue, MissingFolderAndEmptyCatalogueAreReported)
     EXPECT_NE(empty.Err.find("empty"), std::string::npos);
 }
 
-}  // namespace
-}  // namespace scenaria
+} // namespace
+} // namespace scenaria

@@ -1,0 +1,188 @@
+#include "core/Wallpaper.h"
+
+#include "core/Settings.h"
+#include "imaging/Canvas.h"
+#include "imaging/PixelGraphic.h"
+#include "platform/Platform.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+
+namespace scenaria {
+
+bool WallpaperShown = false;
+std::string LastShown;
+bool ComReady = false;
+
+namespace {
+
+std::string UpperExtension(const std::string& fileName)
+{
+    const auto slash = fileName.rfind('/');
+    const auto dot = fileName.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    std::string extension = fileName.substr(dot);
+    for (char& c : extension)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return extension;
+}
+
+// The per-user cache folder that stands in for "Save Folder" by default may not exist yet;
+// a folder the user named is never created.
+void PrepareSaveFolder(const IPlatform& platform)
+{
+    if (Settings.SaveFolder.empty() || Settings.SaveFolder != platform.DefaultSaveFolder())
+        return;
+    std::error_code ec;
+    std::filesystem::create_directories(Settings.SaveFolder, ec);
+}
+
+void SaveTemporaryBitmap(const IPlatform& platform, TPixelGraphic& image, const std::string& file)
+{
+    PrepareSaveFolder(platform);
+    image.SaveToFile(file);
+}
+
+} // namespace
+
+std::string TemporaryBitmapPath()
+{
+    return Settings.SaveFolder + "/" + TemporaryBitmapName;
+}
+
+long double RoundToReal48(long double x)
+{
+    if (x == 0 || !std::isfinite(x))
+        return x;
+    int exponent = 0;
+    const long double mantissa = std::frexp(std::fabs(x), &exponent); // [0.5, 1)
+    const long double scaled = std::floor(std::ldexp(mantissa, 40) + 0.5L);
+    return std::copysign(std::ldexp(scaled, exponent - 40), x);
+}
+
+long double ProportionalScale(int screenWidth, int screenHeight, int pictureWidth,
+                              int pictureHeight)
+{
+    const long double ratioW = RoundToReal48(static_cast<long double>(screenWidth) / pictureWidth);
+    const long double ratioH =
+        RoundToReal48(static_cast<long double>(screenHeight) / pictureHeight);
+    return ratioW < ratioH ? ratioW : ratioH;
+}
+
+bool IsLowColorDisplay(const IPlatform& platform)
+{
+    const int bits = platform.ScreenFacts().BitsPerPixel;
+    return bits > 0 && bits <= 8;
+}
+
+void ReduceColors(const IPlatform& platform, TPixelGraphic& image)
+{
+    if (!IsLowColorDisplay(platform))
+        return;
+    try {
+        TPixelGraphic reduced;
+        reduced.SetSize(image.Width(), image.Height(), bc8Bit);
+        MakeOptimizedPalette(reduced, image, 232, true);
+        reduced.CopyFrom(image);
+        image.Assign(&reduced);
+    } catch (const std::exception&) {
+        // The picture goes on in its own colours.
+    }
+}
+
+void ComposeScaled(const IPlatform& platform, std::string& fileName, const TPixelGraphic& image,
+                   int width, int height)
+{
+    fileName = TemporaryBitmapPath();
+    if (width <= 0 || height <= 0)
+        throw std::runtime_error("The screen size is unknown: the picture cannot be fitted to it");
+    TPixelGraphic scaled;
+    scaled.SetSize(width, height, bc24Bit);
+    scaled.Canvas().StretchDraw(TRect{0, 0, width, height}, image);
+    ReduceColors(platform, scaled);
+    SaveTemporaryBitmap(platform, scaled, fileName);
+}
+
+void EnsureBitmapFile(const IPlatform& platform, std::string& fileName, TPixelGraphic& image)
+{
+    try {
+        if (UpperExtension(fileName) != ".BMP" || IsLowColorDisplay(platform)) {
+            fileName = TemporaryBitmapPath();
+            ReduceColors(platform, image);
+            SaveTemporaryBitmap(platform, image, fileName);
+        }
+    } catch (const std::exception&) {
+        // The desktop is handed the temporary name all the same.
+    }
+}
+
+bool SetWallpaper(IPlatform& platform, const std::string& fileName)
+{
+    WallpaperShown = false;
+    std::string file = fileName;
+    const bool isGif = UpperExtension(fileName) == ".GIF";
+    const bool activeDesktopInEffect = ComReady && Settings.ActiveDesktop;
+    const bool proportionalInEffect = Settings.Proportional && Settings.Stretch;
+    if (isGif && !activeDesktopInEffect)
+        return false;
+
+    auto image = std::make_unique<TPixelGraphic>();
+    bool centre = false;
+    try {
+        image->ReadWarningAction = pgwaRaise;
+        image->LoadFromFile(fileName);
+        switch (Settings.Tile) {
+        case 1:
+            centre = true;
+            break;
+        case 2:
+            centre = image->Height() > Settings.MinHeight && image->Width() > Settings.MinWidth;
+            break;
+        default:
+            centre = false;
+            break;
+        }
+    } catch (const std::exception&) {
+        return false;
+    }
+
+    if (centre && !isGif) {
+        if (proportionalInEffect) {
+            const TScreenFacts screen = platform.ScreenFacts();
+            const long double scale =
+                ProportionalScale(screen.Width, screen.Height, image->Width(), image->Height());
+            const int width = static_cast<int>(image->Width() * scale);
+            const int height = static_cast<int>(image->Height() * scale);
+            ComposeScaled(platform, file, *image, width, height);
+        } else if (Settings.Stretch && !activeDesktopInEffect) {
+            const TScreenFacts screen = platform.ScreenFacts();
+            ComposeScaled(platform, file, *image, screen.Width, screen.Height);
+        }
+    }
+    if (!(Settings.Stretch && (isGif || centre || activeDesktopInEffect)))
+        EnsureBitmapFile(platform, file, *image);
+    image.reset();
+
+    TPlatformStatus status;
+    if (Settings.ActiveDesktop) {
+        int style = wsTile;
+        if (centre)
+            style = Settings.Stretch && !proportionalInEffect ? wsStretch : wsCentre;
+        status = platform.InstallActiveDesktop(file, style);
+    } else {
+        status = platform.InstallClassic(file, !centre);
+    }
+    if (!status.Ok)
+        std::fprintf(stderr, "scenarix: %s\n", status.Error.c_str());
+
+    WallpaperShown = true;
+    LastShown = fileName;
+    return true;
+}
+
+} // namespace scenaria

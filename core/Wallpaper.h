@@ -1,0 +1,55 @@
+#pragma once
+// Turning one picture file into the desktop wallpaper: load it, decide tile or centre, write
+// the temporary bitmap "~scxtmp.bmp" when the picture must be stretched, scaled or converted,
+// and hand the result to the desktop.
+
+#include <string>
+
+namespace scenaria {
+
+class IPlatform;
+class TPixelGraphic;
+
+// What the last call of SetWallpaper installed in this run (read by the tray).
+extern bool WallpaperShown;
+extern std::string LastShown;
+// True when the desktop takes a picture file with a style (set once at start-up).
+extern bool ComReady;
+
+inline constexpr const char* TemporaryBitmapName = "~scxtmp.bmp";
+
+// Installs the picture file as the wallpaper following the settings. False when the picture
+// is refused (a GIF the desktop cannot show) or fails to load; errors while composing the
+// temporary bitmap reach the caller. A desktop that refuses the file is written to stderr;
+// the picture still counts as shown.
+bool SetWallpaper(IPlatform& platform, const std::string& fileName);
+
+// True when the screen shows 8 bits per pixel or fewer (an unknown depth counts as more).
+bool IsLowColorDisplay(const IPlatform& platform);
+
+// On a low-colour screen, replaces the image by an 8-bit version with 216 colours chosen for
+// it and the 16 system colours; otherwise, and on any failure, leaves it alone.
+void ReduceColors(const IPlatform& platform, TPixelGraphic& image);
+
+// Draws the image stretched to width x height into a new 24-bit bitmap (reduced on low-colour
+// screens) saved as the temporary bitmap, whose name fileName then takes. Errors reach the
+// caller.
+void ComposeScaled(const IPlatform& platform, std::string& fileName, const TPixelGraphic& image,
+                   int width, int height);
+
+// When the file is not a ".BMP", or the screen is low-colour, saves the image as the
+// temporary bitmap and points fileName at it. Errors are swallowed: the name is switched
+// before the save, so a failed save installs whatever the temporary bitmap held before.
+void EnsureBitmapFile(const IPlatform& platform, std::string& fileName, TPixelGraphic& image);
+
+// The scale of the proportional fit: each ratio held in a 40-bit significand (round to
+// nearest, halves up), the smaller one (the height's when equal).
+long double ProportionalScale(int screenWidth, int screenHeight, int pictureWidth,
+                              int pictureHeight);
+// x rounded to a 40-bit significand, halves away from zero.
+long double RoundToReal48(long double x);
+
+// "Save Folder" joined with the temporary bitmap's name.
+std::string TemporaryBitmapPath();
+
+} // namespace scenaria

@@ -1,0 +1,317 @@
+#include "core/Wallpaper.h"
+#include "core/Settings.h"
+#include "imaging/PixelGraphic.h"
+
+#include "TempDir.h"
+#include "fakes/FakePlatform.h"
+
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace scenaria {
+namespace {
+
+using testing::TFakePlatform;
+using testing::TTempDir;
+
+// A picture with some colour in it, so that reduction to 232 colours has work to do.
+void Paint(TPixelGraphic& image, int width, int height)
+{
+    image.SetSize(width, height, bc24Bit);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.SetPixelColor(x, y, RGB(x * 255 / width, y * 255 / height, (x + y) % 256));
+}
+
+std::string MakePicture(const TTempDir& dir, const std::string& name, int width, int height)
+{
+    TPixelGraphic image;
+    Paint(image, width, height);
+    const std::string path = dir / name;
+    // Written as a BMP and then named as asked: the readers go by content, the composition by
+    // the name.
+    image.SaveToFile(path + ".bmp");
+    std::filesystem::rename(path + ".bmp", path);
+    return path;
+}
+
+class Composition : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Settings = TSettings{};
+        Settings.SaveFolder = dir / "save";
+        std::filesystem::create_directory(Settings.SaveFolder);
+        ComReady = true;
+        WallpaperShown = false;
+        LastShown.clear();
+    }
+    std::string Temp() const { return Settings.SaveFolder + "/~scxtmp.bmp"; }
+
+    TTempDir dir;
+    TFakePlatform platform;
+};
+
+// What a call should hand to the desktop.
+enum TExpectedFile { efOwn, efTempOwnSize, efTempScreen, efTempScaled };
+
+struct TRow {
+    const char* Name;
+    bool Centre;
+    bool Stretch;
+    bool Proportional;
+    bool ActiveDesktop; // the setting
+    bool ComReady;
+    TExpectedFile ForBmp; // on a true-colour screen; JPEG gives efTempOwnSize where BMP gives efOwn
+    TExpectedFile ForBmpLowColor;
+    int Style; // active installer style, or -1 for the classic installer
+};
+
+const TRow Rows[] = {
+    {"tiled", false, false, false, false, true, efOwn, efTempOwnSize, -1},
+    {"tiled, stretch, no active desktop", false, true, true, false, true, efOwn, efTempOwnSize, -1},
+    {"tiled, stretch, active desktop", false, true, false, true, true, efOwn, efOwn, 1},
+    {"centred", true, false, true, false, true, efOwn, efTempOwnSize, -1},
+    {"centred, active desktop", true, false, false, true, true, efOwn, efTempOwnSize, 0},
+    {"stretched", true, true, false, false, true, efTempScreen, efTempScreen, -1},
+    {"stretched by the active desktop", true, true, false, true, true, efOwn, efOwn, 2},
+    {"scaled", true, true, true, false, true, efTempScaled, efTempScaled, -1},
+    {"scaled, active desktop", true, true, true, true, true, efTempScaled, efTempScaled, 0},
+    // The installer follows the setting alone: without a desktop that takes files, stretching
+    // is composed, and the active installer still gets the call.
+    {"stretched, active setting without desktop", true, true, false, true, false, efTempScreen,
+     efTempScreen, 2},
+};
+
+TEST_F(Composition, EveryRowOfTheTable)
+{
+    const std::string bmp = MakePicture(dir, "picture.bmp", 400, 300);
+    const std::string jpg = MakePicture(dir, "picture.jpg", 400, 300);
+    for (const TRow& row : Rows) {
+        for (const std::string& picture : {bmp, jpg}) {
+            for (const int depth : {24, 8}) {
+                SCOPED_TRACE(std::string(row.Name) + ", " + picture + ", depth " +
+                             std::to_string(depth));
+                const bool isBmp = picture == bmp;
+                Settings.Tile = row.Centre ? 1 : 0;
+                Settings.Stretch = row.Stretch;
+                Settings.Proportional = row.Proportional;
+                Settings.ActiveDesktop = row.ActiveDesktop;
+                ComReady = row.ComReady;
+                platform.Screen = {1024, 768, depth};
+                platform.Installs.clear();
+                std::filesystem::remove(Temp());
+
+                ASSERT_TRUE(SetWallpaper(platform, picture));
+                EXPECT_TRUE(WallpaperShown);
+                EXPECT_EQ(LastShown, picture);
+
+                TExpectedFile expected = depth == 8 ? row.ForBmpLowColor : row.ForBmp;
+                if (!isBmp && expected == efOwn &&
+                    !(row.Stretch && (row.Centre || (row.ActiveDesktop && row.ComReady))))
+                    expected = efTempOwnSize;
+
+                ASSERT_EQ(platform.Installs.size(), 1u);
+                const auto& install = platform.Installs[0];
+                EXPECT_EQ(install.Active, row.Style >= 0);
+                if (row.Style >= 0)
+                    EXPECT_EQ(install.Style, row.Style);
+                else
+                    EXPECT_EQ(install.Tiled, !row.Centre);
+                EXPECT_EQ(install.File, expected == efOwn ? picture : Temp());
+                EXPECT_EQ(std::filesystem::exists(Temp()), expected != efOwn);
+                if (expected == efOwn)
+                    continue;
+
+                TPixelGraphic written;
+                written.LoadFromFile(Temp());
+                const int width = expected == efTempScreen   ? 1024
+                                  : expected == efTempScaled ? 1024
+                                                             : 400;
+                const int height = expected == efTempScreen   ? 768
+                                   : expected == efTempScaled ? 768
+                                                              : 300;
+                EXPECT_EQ(written.Width(), width);
+                EXPECT_EQ(written.Height(), height);
+                if (depth == 8) {
+                    EXPECT_EQ(written.BitCount(), bc8Bit);
+                    ASSERT_EQ(written.PaletteCount(), 232);
+                    const TColor system[16] = {
+                        RGB(0, 0, 0),       RGB(128, 0, 0),   RGB(0, 128, 0),   RGB(128, 128, 0),
+                        RGB(0, 0, 128),     RGB(128, 0, 128), RGB(0, 128, 128), RGB(192, 192, 192),
+                        RGB(128, 128, 128), RGB(255, 0, 0),   RGB(0, 255, 0),   RGB(255, 255, 0),
+                        RGB(0, 0, 255),     RGB(255, 0, 255), RGB(0, 255, 255), RGB(255, 255, 255)};
+                    for (int i = 0; i < 16; ++i)
+                        EXPECT_EQ(written.PaletteEntry(216 + i), system[i]) << "entry " << 216 + i;
+                } else {
+                    EXPECT_EQ(written.BitCount(), bc24Bit);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(Composition, SizeRuleOfTileTwo)
+{
+    Settings.Tile = 2;
+    Settings.MinWidth = 320;
+    Settings.MinHeight = 240;
+    const struct {
+        int Width, Height;
+        bool Tiled;
+    } cases[] = {{320, 480, true}, {321, 241, false}, {321, 240, true}, {1000, 100, true}};
+    for (const auto& c : cases) {
+        platform.Installs.clear();
+        const std::string file = MakePicture(dir, "p.bmp", c.Width, c.Height);
+        ASSERT_TRUE(SetWallpaper(platform, file));
+        ASSERT_EQ(platform.Installs.size(), 1u);
+        EXPECT_EQ(platform.Installs[0].Tiled, c.Tiled) << c.Width << "x" << c.Height;
+        EXPECT_EQ(platform.Installs[0].File, file)
+            << "a BMP on a true-colour screen is used as it is";
+    }
+    for (int tile : {3, -1}) {
+        Settings.Tile = tile;
+        platform.Installs.clear();
+        ASSERT_TRUE(SetWallpaper(platform, MakePicture(dir, "p.bmp", 800, 600)));
+        EXPECT_TRUE(platform.Installs.at(0).Tiled) << "Tile " << tile << " behaves as tiled";
+    }
+}
+
+TEST_F(Composition, ProportionalScale)
+{
+    Settings.Tile = 1;
+    Settings.Stretch = true;
+    Settings.Proportional = true;
+    const struct {
+        int Width, Height, ExpectedWidth, ExpectedHeight;
+    } cases[] = {
+        {800, 600, 1024, 768}, {18, 13, 1023, 739}, {2048, 768, 1024, 384}, {100, 400, 192, 768}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(SetWallpaper(platform, MakePicture(dir, "p.bmp", c.Width, c.Height)));
+        TPixelGraphic written;
+        written.LoadFromFile(Temp());
+        EXPECT_EQ(written.Width(), c.ExpectedWidth) << c.Width << "x" << c.Height;
+        EXPECT_EQ(written.Height(), c.ExpectedHeight) << c.Width << "x" << c.Height;
+    }
+}
+
+TEST(Real48, RoundsTheSignificandToFortyBits)
+{
+    EXPECT_EQ(RoundToReal48(1.0L), 1.0L);
+    EXPECT_EQ(RoundToReal48(0.75L), 0.75L);
+    // 1024/18 = 56.888...: the 40-bit value lies just below, so 18 times it falls short of 1024.
+    const long double ratio = RoundToReal48(1024.0L / 18);
+    EXPECT_LT(ratio, 1024.0L / 18);
+    EXPECT_EQ(static_cast<int>(18 * ratio), 1023);
+    // A half in the 41st bit rounds up: 1 + 2^-40 is exactly between two 40-bit values.
+    EXPECT_EQ(RoundToReal48(1.0L + std::ldexp(1.0L, -40)), 1.0L + std::ldexp(1.0L, -39));
+    EXPECT_EQ(RoundToReal48(-(1.0L + std::ldexp(1.0L, -40))), -(1.0L + std::ldexp(1.0L, -39)));
+    EXPECT_EQ(ProportionalScale(1024, 768, 800, 600), RoundToReal48(768.0L / 600))
+        << "equal ratios take the height's";
+}
+
+TEST_F(Composition, GifIsRefusedWithoutOpeningIt)
+{
+    // Opening a pipe for reading would block: a call that touched the file would hang.
+    const std::string gif = dir / "moving.GIF";
+    ASSERT_EQ(::mkfifo(gif.c_str(), 0600), 0);
+    Settings.ActiveDesktop = false;
+    EXPECT_FALSE(SetWallpaper(platform, gif));
+    ComReady = false;
+    Settings.ActiveDesktop = true;
+    EXPECT_FALSE(SetWallpaper(platform, gif));
+    EXPECT_TRUE(platform.Installs.empty());
+    EXPECT_FALSE(std::filesystem::exists(Temp()));
+    EXPECT_FALSE(WallpaperShown);
+}
+
+TEST_F(Composition, GifWithActiveDesktopFailsToLoad)
+{
+    const std::string gif = dir / "still.gif";
+    std::ofstream(gif) << "GIF89a" << std::string(30, '\0');
+    Settings.ActiveDesktop = true;
+    ComReady = true;
+    EXPECT_FALSE(SetWallpaper(platform, gif));
+    EXPECT_TRUE(platform.Installs.empty());
+}
+
+TEST_F(Composition, UnreadablePicturesInstallNothing)
+{
+    const std::string picture = MakePicture(dir, "good.jpg", 50, 40);
+    ASSERT_TRUE(SetWallpaper(platform, picture));
+    platform.Installs.clear();
+    for (const std::string& bad :
+         {dir / "missing.bmp", dir.Write("text.bmp", "hello, world"), dir.Write("empty.png", "")}) {
+        EXPECT_FALSE(SetWallpaper(platform, bad)) << bad;
+        EXPECT_FALSE(WallpaperShown);
+        EXPECT_EQ(LastShown, picture) << "the last success is kept";
+    }
+    EXPECT_TRUE(platform.Installs.empty());
+}
+
+TEST_F(Composition, MissingSaveFolder)
+{
+    Settings.SaveFolder = dir / "gone";
+    const std::string bmp = MakePicture(dir, "p.bmp", 400, 300);
+    const std::string jpg = MakePicture(dir, "p.jpg", 400, 300);
+
+    // Composition raises, and nothing is installed.
+    Settings.Tile = 1;
+    Settings.Stretch = true;
+    EXPECT_ANY_THROW(SetWallpaper(platform, bmp));
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_TRUE(platform.Installs.empty());
+
+    // Conversion fails quietly and installs the temporary name that is not there.
+    Settings.Stretch = false;
+    ASSERT_TRUE(SetWallpaper(platform, jpg));
+    ASSERT_EQ(platform.Installs.size(), 1u);
+    EXPECT_EQ(platform.Installs[0].File, dir / "gone/~scxtmp.bmp");
+    EXPECT_FALSE(std::filesystem::exists(dir / "gone"));
+}
+
+TEST_F(Composition, DefaultSaveFolderIsCreatedWhenFirstNeeded)
+{
+    platform.SaveFolder = dir / "cache/scenaria";
+    Settings.SaveFolder = platform.SaveFolder;
+    ASSERT_TRUE(SetWallpaper(platform, MakePicture(dir, "p.jpg", 40, 30)));
+    EXPECT_TRUE(std::filesystem::exists(dir / "cache/scenaria/~scxtmp.bmp"));
+}
+
+TEST_F(Composition, ActiveDesktopWithoutDesktopStillCountsAsShown)
+{
+    Settings.ActiveDesktop = true;
+    ComReady = false;
+    platform.InstallResult = TPlatformStatus::Failure("no desktop");
+    const std::string bmp = MakePicture(dir, "p.bmp", 64, 64);
+    EXPECT_TRUE(SetWallpaper(platform, bmp));
+    EXPECT_TRUE(WallpaperShown);
+    EXPECT_EQ(LastShown, bmp);
+    ASSERT_EQ(platform.Installs.size(), 1u);
+    EXPECT_TRUE(platform.Installs[0].Active);
+    EXPECT_EQ(platform.Installs[0].Style, 1);
+}
+
+TEST_F(Composition, LowColourScreenWithUnknownDepthIsNotLow)
+{
+    platform.Screen = {1024, 768, 0};
+    EXPECT_FALSE(IsLowColorDisplay(platform));
+    platform.Screen = {1024, 768, 8};
+    EXPECT_TRUE(IsLowColorDisplay(platform));
+    platform.Screen = {1024, 768, 16};
+    EXPECT_FALSE(IsLowColorDisplay(platform));
+}
+
+TEST_F(Composition, UnknownScreenSizeFailsComposition)
+{
+    platform.Screen = {0, 0, 0};
+    Settings.Tile = 1;
+    Settings.Stretch = true;
+    EXPECT_ANY_THROW(SetWallpaper(platform, MakePicture(dir, "p.bmp", 400, 300)));
+    EXPECT_TRUE(platform.Installs.empty());
+}
+
+} // namespace
+} // namespace scenaria

@@ -1,0 +1,117 @@
+// "wallpaper": sets one picture as the wallpaper the way the change cycle does, and says
+// which installer call that made. Also the way to set a picture from a script.
+
+#include "tools/ToolCommand.h"
+
+#include "core/Settings.h"
+#include "core/Wallpaper.h"
+#include "platform/Platform.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace scenaria::tool {
+namespace {
+
+// Passes everything to the real platform, except that the screen may be overridden and the
+// installer calls are written down (and, for a dry run, not made).
+class TRecordingPlatform : public IPlatform {
+public:
+    TRecordingPlatform(IPlatform& real, TScreenFacts screen, bool dryRun)
+        : real_(real), screen_(screen), dryRun_(dryRun)
+    {
+    }
+
+    std::string Call; // what was asked of the installer, as printed
+
+    std::string ProgramPath() const override { return real_.ProgramPath(); }
+    std::string SettingsFilePath() const override { return real_.SettingsFilePath(); }
+    std::string DefaultPictureFolder() const override { return real_.DefaultPictureFolder(); }
+    std::string DefaultSaveFolder() const override { return real_.DefaultSaveFolder(); }
+    bool Win98Style() const override { return real_.Win98Style(); }
+    bool InitializeDesktop() override { return real_.InitializeDesktop(); }
+    void FinalizeDesktop() override { real_.FinalizeDesktop(); }
+    TScreenFacts ScreenFacts() const override { return screen_; }
+    TPlatformStatus InstallClassic(const std::string& file, bool tiled) override
+    {
+        Call = "installer: classic\nfile: " + file + "\ntiled: " + (tiled ? "1" : "0") + "\n";
+        return dryRun_ ? TPlatformStatus::Success() : real_.InstallClassic(file, tiled);
+    }
+    TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override
+    {
+        Call = "installer: active\nfile: " + file + "\nstyle: " + std::to_string(style) + "\n";
+        return dryRun_ ? TPlatformStatus::Success() : real_.InstallActiveDesktop(file, style);
+    }
+    bool DeleteToRecycleBin(const std::string& file) override
+    {
+        return real_.DeleteToRecycleBin(file);
+    }
+    int CreateStartupShortcut() override { return real_.CreateStartupShortcut(); }
+    TPlatformStatus ShowHelp(int helpContext) override { return real_.ShowHelp(helpContext); }
+
+private:
+    IPlatform& real_;
+    TScreenFacts screen_;
+    bool dryRun_;
+};
+
+int RunWallpaper(const std::vector<std::string>& argv)
+{
+    const TToolArgs args(argv, {"--ini", "--screen", "--depth"}, {"--dry-run"});
+    if (args.Positional().size() != 1)
+        throw EToolUsage("needs exactly one picture file");
+    const auto platform = CreatePlatform();
+
+    TScreenFacts screen = platform->ScreenFacts();
+    if (const auto size = args.Value("--screen")) {
+        int width = 0, height = 0, used = 0;
+        if (std::sscanf(size->c_str(), "%dx%d%n", &width, &height, &used) != 2 ||
+            used != static_cast<int>(size->size()) || width <= 0 || height <= 0 || width > 65535 ||
+            height > 65535)
+            throw EToolUsage("--screen needs WIDTHxHEIGHT, for example 1920x1080");
+        screen.Width = width;
+        screen.Height = height;
+    }
+    if (const auto depth = args.Integer("--depth", 1, 32))
+        screen.BitsPerPixel = static_cast<int>(*depth);
+
+    TSettingsPlace place = SettingsPlaceOf(*platform);
+    place.FileName = args.Value("--ini").value_or(ProgramSettingsFile());
+    LoadSettings(place);
+
+    TRecordingPlatform recording(*platform, screen, args.Flag("--dry-run"));
+    ComReady = recording.InitializeDesktop();
+    bool shown = false;
+    try {
+        shown = SetWallpaper(recording, args.Positional()[0]);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        recording.FinalizeDesktop();
+        return 2;
+    }
+    recording.FinalizeDesktop();
+    std::fputs(recording.Call.c_str(), stdout);
+    if (!shown)
+        std::fprintf(stderr, "The picture was not installed: it is a GIF the desktop cannot "
+                             "show, or it could not be read.\n");
+    return shown ? 0 : 1;
+}
+
+const TToolCommandRegistration wallpaperCommand({
+    "wallpaper",
+    "wallpaper FILE [--ini PATH] [--screen WxH] [--depth N] [--dry-run]",
+    "Makes FILE the desktop wallpaper as the program would, with the program's settings, and\n"
+    "prints the installer call: \"installer: classic\", \"file:\", \"tiled: 0|1\" or\n"
+    "\"installer: active\", \"file:\", \"style: 0|1|2\" (0 centre, 1 tile, 2 stretch).\n"
+    "Exit 0 when installed, 1 when the picture was refused or unreadable, 2 when preparing\n"
+    "it failed (the message is on stderr).\n"
+    "--ini PATH      read this settings file instead of the program's own\n"
+    "--screen WxH    compose for this screen size instead of the real one\n"
+    "--depth N       and this colour depth in bits per pixel\n"
+    "--dry-run       print the installer call instead of making it (the temporary bitmap\n"
+    "                is still written)",
+    RunWallpaper,
+});
+
+} // namespace
+} // namespace scenaria::tool

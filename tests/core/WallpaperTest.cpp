@@ -30,10 +30,7 @@ std::string MakePicture(const TTempDir& dir, const std::string& name, int width,
     TPixelGraphic image;
     Paint(image, width, height);
     const std::string path = dir / name;
-    // Written as a BMP and then named as asked: the readers go by content, the composition by
-    // the name.
-    image.SaveToFile(path + ".bmp");
-    std::filesystem::rename(path + ".bmp", path);
+    image.SaveToFile(path);
     return path;
 }
 
@@ -249,6 +246,17 @@ TEST_F(Composition, UnreadablePicturesInstallNothing)
         EXPECT_EQ(LastShown, picture) << "the last success is kept";
     }
     EXPECT_TRUE(platform.Installs.empty());
+}
+
+TEST_F(Composition, ReaderWarningMakesTheCallFail)
+{
+    const std::string whole = MakePicture(dir, "whole.jpg", 300, 200);
+    const std::string data = testing::ReadFile(whole);
+    const std::string cut = dir.Write("cut.jpg", data.substr(0, data.size() / 2));
+    EXPECT_FALSE(SetWallpaper(platform, cut));
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_TRUE(platform.Installs.empty());
+    EXPECT_FALSE(std::filesystem::exists(Temp())) << "nothing is written";
 }
 
 TEST_F(Composition, MissingSaveFolder)

@@ -113,10 +113,13 @@ public:
         const std::string errFile = dir_ / (name + ".err");
         std::ofstream(outFile, std::ios::binary) << output;
         std::ofstream(errFile, std::ios::binary) << errorOutput;
+        // The call is logged with one write, so that tools running at once (detached ones)
+        // never interleave their records.
         std::string script = "#!/bin/sh\n"
-                             "{ printf '%s\\037' \"$(basename \"$0\")\"\n"
-                             "  for a in \"$@\"; do printf '%s\\037' \"$a\"; done\n"
-                             "  printf '\\n'; } >> '" +
+                             "us=$(printf '\\037')\n"
+                             "record=\"$(basename \"$0\")$us\"\n"
+                             "for a in \"$@\"; do record=\"$record$a$us\"; done\n"
+                             "printf '%s\\n' \"$record\" >> '" +
                              Log() + "'\n";
         if (onlyWhenArgument.empty()) {
             script += "cat '" + outFile + "'\n";

@@ -12,6 +12,9 @@ using namespace scenaria;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    // Only bitmaps: anything else would go to another reader, whose sizes are not checked here.
+    if (size < 2 || data[0] != 'B' || data[1] != 'M')
+        return 0;
     // Legitimately huge pictures would only exhaust the fuzzer's memory limit; their headers
     // are still parsed here.
     TPGImageInfo info;

@@ -281,10 +281,28 @@ template <typename F> bool Guarded(TErrorManager& error, F&& call) noexcept
     }
 }
 
+// A progressive file may repeat scans without end, and each scan costs a pass over the whole
+// picture: a small file could keep the reader busy for minutes. Real files have a dozen.
+constexpr int MaxScans = 500;
+
+void CheckScanCount(j_common_ptr info)
+{
+    if (!info->is_decompressor)
+        return;
+    const int scan = reinterpret_cast<j_decompress_ptr>(info)->input_scan_number;
+    if (scan > MaxScans) {
+        TErrorManager& error = ErrorOf(info);
+        std::snprintf(error.Message, sizeof error.Message,
+                      "Scan number %d exceeds maximum scans (%d)", scan, MaxScans);
+        JumpBack(info);
+    }
+}
+
 struct TReadJob {
     jpeg_decompress_struct Info;
     TErrorManager Error;
     TSourceManager Source;
+    jpeg_progress_mgr Progress;
     TPixelGraphic* Image = nullptr;
     bool ProgressStarted = false;
     bool ProgressEnded = false;
@@ -321,6 +339,8 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
     jpeg_CreateDecompress(&job.Info, JPEG_LIB_VERSION, sizeof job.Info);
     SetUpSource(job.Source, stream);
     job.Info.src = &job.Source.Pub;
+    job.Progress.progress_monitor = CheckScanCount;
+    job.Info.progress = &job.Progress;
     jpeg_read_header(&job.Info, TRUE);
     SetDecompressParameters(job.Info, job.Image);
     jpeg_start_decompress(&job.Info);

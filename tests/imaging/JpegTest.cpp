@@ -205,6 +205,25 @@ TEST(JpegReaderTest, TruncatedFilesFollowTheWarningAction)
               "JPG: JPEG datastream contains no image");
 }
 
+TEST(JpegReaderTest, EndlesslyRepeatedScansAreCutShort)
+{
+    // The last scan of a progressive file, repeated: every copy costs a pass over the picture.
+    const std::string file = ReadFile(JpegData("progressive.jpg"));
+    const std::size_t last = file.rfind("\xff\xda");
+    ASSERT_NE(last, std::string::npos);
+    const std::string scan = file.substr(last, file.size() - 2 - last);
+    std::string repeated = file.substr(0, file.size() - 2);
+    for (int i = 0; i < 500; ++i)
+        repeated += scan;
+    TPixelGraphic image;
+    image.ReadWarningAction = pgwaIgnore;
+    EXPECT_EQ(LoadError(image, repeated + "\xff\xd9"),
+              "JPG: Scan number 501 exceeds maximum scans (500)");
+    // A few repeats are only a warning.
+    EXPECT_EQ(LoadError(image, file.substr(0, file.size() - 2) + scan + scan + "\xff\xd9"),
+              "(loaded)");
+}
+
 TEST(JpegReaderTest, IndexAndInfo)
 {
     const std::string bytes = ReadFile(JpegData("color.jpg"));

@@ -2,6 +2,7 @@
 // The GIF picture: a GIF 87a or 89a stream read into a model of header, frames and extensions
 // that stays in memory after loading and can be written back.
 
+#include "imaging/Types.h"
 #include "imaging/gif/GifColorMap.h"
 #include "imaging/gif/GifException.h"
 #include "imaging/gif/GifExtensions.h"
@@ -38,8 +39,8 @@ enum TThreadPriority : int {
     tpTimeCritical
 };
 
-// A colour value (red in the low byte) that means "no colour".
-constexpr std::uint32_t GIFColorNone = 0x1FFFFFFF;
+// The colour value that means "no colour".
+constexpr TColor GIFColorNone = 0x1FFFFFFF;
 
 // Frames cannot hold more pixels than their data can encode: a 12-bit code stands for at most
 // 4096 pixels, so a byte carries at most 4096 * 8 / 12 of them. Loading refuses frames that
@@ -195,7 +196,7 @@ public:
     TGIFDrawOptions DrawOptions = GIFDefaultDrawOptions;
     TGIFWarningHandler WarningHandler;
     TThreadPriority PainterPriority = tpNormal;
-    std::uint32_t BackgroundColor = GIFColorNone;
+    TColor BackgroundColor = GIFColorNone;
     TGIFProgressHandler OnProgress;
     std::function<void()> OnChange;
 

@@ -16,7 +16,7 @@ namespace {
 using testing::DataFile;
 using testing::MakeBmp;
 using testing::ReadFile;
-using testing::TBmpSpec;
+using testing::TBmpFields;
 using testing::TTempDir;
 
 void LoadBytes(TPixelGraphic& image, const std::string& bytes)
@@ -147,7 +147,7 @@ TEST(BmpWriterTest, PartialPaletteSetsColorsUsedAndPixelOffset)
 TEST(BmpReaderTest, ReadsUncompressedPaletteDepths)
 {
     // 1 bit, 3 pixels wide: one byte of pixels padded to four.
-    TBmpSpec one;
+    TBmpFields one;
     one.Bits = 1;
     one.Width = 3;
     one.Height = 2;
@@ -164,7 +164,7 @@ TEST(BmpReaderTest, ReadsUncompressedPaletteDepths)
     EXPECT_EQ(image.GetPixelColor(1, 1), RGB(255, 0, 0));
 
     // Colours used = 20 keeps 20 entries, which match no standard palette.
-    TBmpSpec eight;
+    TBmpFields eight;
     eight.Bits = 8;
     eight.Width = 2;
     eight.ColorsUsed = 20;
@@ -185,44 +185,44 @@ TEST(BmpReaderTest, ReadsUncompressedPaletteDepths)
 
 TEST(BmpReaderTest, ColorsUsedBeyondCapacityIsClampedAndTheWholeTableSkipped)
 {
-    TBmpSpec spec;
-    spec.Bits = 4;
-    spec.Width = 2;
-    spec.ColorsUsed = 18; // two entries more than 4 bits can address
-    spec.Palette = testing::GrayPalette(18);
-    spec.Pixels = std::string("\x1f\0\0\0", 4);
+    TBmpFields fields;
+    fields.Bits = 4;
+    fields.Width = 2;
+    fields.ColorsUsed = 18; // two entries more than 4 bits can address
+    fields.Palette = testing::GrayPalette(18);
+    fields.Pixels = std::string("\x1f\0\0\0", 4);
     TPixelGraphic image;
-    LoadBytes(image, MakeBmp(spec));
+    LoadBytes(image, MakeBmp(fields));
     EXPECT_EQ(image.PaletteCount(), 16);
     EXPECT_EQ(image.GetPixel(0, 0), 1u);
     EXPECT_EQ(image.GetPixel(1, 0), 15u);
 
     // A count that the file cannot hold is a file that ended inside its table.
-    spec.ColorsUsed = 0x40000000;
-    EXPECT_EQ(ErrorOf(MakeBmp(spec)), "BMP: Unexpected end of file");
+    fields.ColorsUsed = 0x40000000;
+    EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: Unexpected end of file");
 }
 
 TEST(BmpReaderTest, TopDownRowsLoadUpright)
 {
-    TBmpSpec spec;
-    spec.Bits = 24;
-    spec.Width = 1;
-    spec.Height = -3;
-    spec.Pixels = std::string("\x00\x00\xff\x00"  // top: red
-                              "\x00\xff\x00\x00"  // green
-                              "\xff\x00\x00\x00", // bottom: blue
-                              12);
+    TBmpFields fields;
+    fields.Bits = 24;
+    fields.Width = 1;
+    fields.Height = -3;
+    fields.Pixels = std::string("\x00\x00\xff\x00"  // top: red
+                                "\x00\xff\x00\x00"  // green
+                                "\xff\x00\x00\x00", // bottom: blue
+                                12);
     TPixelGraphic image;
-    LoadBytes(image, MakeBmp(spec));
+    LoadBytes(image, MakeBmp(fields));
     ASSERT_EQ(image.Height(), 3);
     EXPECT_EQ(image.GetPixel(0, 0), RGB(255, 0, 0));
     EXPECT_EQ(image.GetPixel(0, 1), RGB(0, 255, 0));
     EXPECT_EQ(image.GetPixel(0, 2), RGB(0, 0, 255));
 
     // The same for 16-bit pixels, which are converted row by row.
-    spec.Bits = 16;
-    spec.Pixels = std::string("\x00\x7c\0\0\xe0\x03\0\0\x1f\x00\0\0", 12);
-    LoadBytes(image, MakeBmp(spec));
+    fields.Bits = 16;
+    fields.Pixels = std::string("\x00\x7c\0\0\xe0\x03\0\0\x1f\x00\0\0", 12);
+    LoadBytes(image, MakeBmp(fields));
     EXPECT_EQ(image.GetPixel(0, 0), RGB(255, 0, 0));
     EXPECT_EQ(image.GetPixel(0, 1), RGB(0, 255, 0));
     EXPECT_EQ(image.GetPixel(0, 2), RGB(0, 0, 255));
@@ -230,58 +230,58 @@ TEST(BmpReaderTest, TopDownRowsLoadUpright)
 
 TEST(BmpReaderTest, SixteenBitChannelsWidenToFullRange)
 {
-    TBmpSpec spec;
-    spec.Bits = 16;
-    spec.Width = 3;
-    spec.Pixels = std::string("\xff\x7f\x00\x00\x21\x04\x00\x00", 8);
+    TBmpFields fields;
+    fields.Bits = 16;
+    fields.Width = 3;
+    fields.Pixels = std::string("\xff\x7f\x00\x00\x21\x04\x00\x00", 8);
     TPixelGraphic image;
-    LoadBytes(image, MakeBmp(spec));
+    LoadBytes(image, MakeBmp(fields));
     EXPECT_EQ(image.GetPixel(0, 0), RGB(255, 255, 255));
     EXPECT_EQ(image.GetPixel(1, 0), RGB(0, 0, 0));
     EXPECT_EQ(image.GetPixel(2, 0), RGB(16, 16, 16));
 
     BMP16BitChannelWidening = false;
-    LoadBytes(image, MakeBmp(spec));
+    LoadBytes(image, MakeBmp(fields));
     BMP16BitChannelWidening = true;
     EXPECT_EQ(image.GetPixel(0, 0), RGB(248, 248, 248));
     EXPECT_EQ(image.GetPixel(2, 0), RGB(8, 8, 8));
 
     // 5-6-5 bit fields: a 6-bit green v becomes 4v + 4.
-    spec.Compression = 3;
-    spec.Width = 2;
-    spec.Masks.clear();
-    testing::Put32(spec.Masks, 0xF800);
-    testing::Put32(spec.Masks, 0x07E0);
-    testing::Put32(spec.Masks, 0x001F);
-    spec.Pixels = std::string("\x20\x00\x1f\xf8", 4); // green 1; red 31, blue 31
-    LoadBytes(image, MakeBmp(spec));
+    fields.Compression = 3;
+    fields.Width = 2;
+    fields.Masks.clear();
+    testing::Put32(fields.Masks, 0xF800);
+    testing::Put32(fields.Masks, 0x07E0);
+    testing::Put32(fields.Masks, 0x001F);
+    fields.Pixels = std::string("\x20\x00\x1f\xf8", 4); // green 1; red 31, blue 31
+    LoadBytes(image, MakeBmp(fields));
     EXPECT_EQ(image.GetPixel(0, 0), RGB(0, 8, 0));
     EXPECT_EQ(image.GetPixel(1, 0), RGB(255, 0, 255));
 }
 
 TEST(BmpReaderTest, ThirtyTwoBitMasksAreNotWidened)
 {
-    TBmpSpec spec;
-    spec.Bits = 32;
-    spec.Width = 2;
+    TBmpFields fields;
+    fields.Bits = 32;
+    fields.Width = 2;
     // Default masks: the fourth byte is ignored.
-    spec.Pixels = std::string("\x01\x02\x03\xff\x10\x20\x30\x00", 8);
+    fields.Pixels = std::string("\x01\x02\x03\xff\x10\x20\x30\x00", 8);
     TPixelGraphic image;
-    LoadBytes(image, MakeBmp(spec));
+    LoadBytes(image, MakeBmp(fields));
     EXPECT_EQ(image.GetPixel(0, 0), RGB(3, 2, 1));
     EXPECT_EQ(image.GetPixel(1, 0), RGB(0x30, 0x20, 0x10));
 
     // Ten-bit channels are shifted down (their top bits land on bit 7), never widened.
-    spec.Compression = 3;
-    spec.Masks.clear();
-    testing::Put32(spec.Masks, 0x3FF00000);
-    testing::Put32(spec.Masks, 0x000FFC00);
-    testing::Put32(spec.Masks, 0x000003FF);
+    fields.Compression = 3;
+    fields.Masks.clear();
+    testing::Put32(fields.Masks, 0x3FF00000);
+    testing::Put32(fields.Masks, 0x000FFC00);
+    testing::Put32(fields.Masks, 0x000003FF);
     std::string pixels;
     testing::Put32(pixels, 0x3FF00000u | 0x200u << 10 | 0x004u);
     testing::Put32(pixels, 0);
-    spec.Pixels = pixels;
-    LoadBytes(image, MakeBmp(spec));
+    fields.Pixels = pixels;
+    LoadBytes(image, MakeBmp(fields));
     EXPECT_EQ(image.GetPixel(0, 0), RGB(255, 128, 1));
     EXPECT_EQ(image.GetPixel(1, 0), RGB(0, 0, 0));
 }
@@ -335,34 +335,34 @@ TEST(BmpReaderTest, Os2FilesMatchAnIndependentDecoder)
 
 TEST(BmpReaderTest, HeaderErrorsNameTheField)
 {
-    TBmpSpec spec;
-    spec.HeaderSize = 108;
-    EXPECT_EQ(ErrorOf(MakeBmp(spec)), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
-    spec.HeaderSize = 124;
-    EXPECT_EQ(ErrorOf(MakeBmp(spec)), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
-    spec = {};
-    spec.Planes = 3;
-    EXPECT_EQ(ErrorOf(MakeBmp(spec)), "BMP: BitmapInfoHeader.biPlanes invalid");
-    spec = {};
-    spec.Bits = 2;
-    EXPECT_EQ(ErrorOf(MakeBmp(spec)), "BMP: BitmapInfoHeader.biBitCount invalid");
+    TBmpFields fields;
+    fields.HeaderSize = 108;
+    EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
+    fields.HeaderSize = 124;
+    EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
+    fields = {};
+    fields.Planes = 3;
+    EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: BitmapInfoHeader.biPlanes invalid");
+    fields = {};
+    fields.Bits = 2;
+    EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: BitmapInfoHeader.biBitCount invalid");
     for (const auto& [bits, compression] : std::vector<std::pair<unsigned, std::uint32_t>>{
              {24, 1}, {8, 2}, {4, 1}, {24, 3}, {8, 4}}) {
-        spec = {};
-        spec.Bits = bits;
-        spec.Compression = compression;
-        EXPECT_EQ(ErrorOf(MakeBmp(spec)), "BMP: BitmapInfoHeader.biCompression invalid")
+        fields = {};
+        fields.Bits = bits;
+        fields.Compression = compression;
+        EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: BitmapInfoHeader.biCompression invalid")
             << bits << " bits, compression " << compression;
     }
     // RLE cannot be stored top-down.
-    spec = {};
-    spec.Bits = 8;
-    spec.Compression = 1;
-    spec.Height = -1;
-    EXPECT_EQ(ErrorOf(MakeBmp(spec)), "BMP: BitmapInfoHeader.biCompression invalid");
+    fields = {};
+    fields.Bits = 8;
+    fields.Compression = 1;
+    fields.Height = -1;
+    EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: BitmapInfoHeader.biCompression invalid");
 
     TPixelGraphic image;
-    const std::string good = MakeBmp(TBmpSpec{});
+    const std::string good = MakeBmp(TBmpFields{});
     TPGBufferStream stream(good.data(), good.size());
     try {
         TBMPFileFormatReader().Read(stream, image, 1);
@@ -374,11 +374,11 @@ TEST(BmpReaderTest, HeaderErrorsNameTheField)
 
 TEST(BmpReaderTest, FilesEndingInsideTheirHeadersFail)
 {
-    TBmpSpec spec;
-    spec.Bits = 8;
-    spec.Palette = testing::GrayPalette(256);
-    spec.Pixels = std::string(4, '\x7f');
-    const std::string file = MakeBmp(spec);
+    TBmpFields fields;
+    fields.Bits = 8;
+    fields.Palette = testing::GrayPalette(256);
+    fields.Pixels = std::string(4, '\x7f');
+    const std::string file = MakeBmp(fields);
     // Inside the file header, the bitmap header and the colour table.
     for (const std::size_t length : {std::size_t{2}, std::size_t{13}, std::size_t{16},
                                      std::size_t{30}, std::size_t{53}, std::size_t{54 + 500}}) {
@@ -392,13 +392,13 @@ TEST(BmpReaderTest, FilesEndingInsideTheirHeadersFail)
 
 TEST(BmpReaderTest, FileCutInsideItsRowsKeepsTheMissingTopRowsAtZero)
 {
-    TBmpSpec spec;
-    spec.Bits = 24;
-    spec.Width = 2;
-    spec.Height = 4;
+    TBmpFields fields;
+    fields.Bits = 24;
+    fields.Width = 2;
+    fields.Height = 4;
     for (int row = 0; row < 4; ++row)
-        spec.Pixels += std::string("\x11\x22\x33\x44\x55\x66\0\0", 8);
-    const std::string file = MakeBmp(spec);
+        fields.Pixels += std::string("\x11\x22\x33\x44\x55\x66\0\0", 8);
+    const std::string file = MakeBmp(fields);
     TPixelGraphic image;
     LoadBytes(image, file.substr(0, file.size() - 13)); // the top row and most of the next
     EXPECT_EQ(image.GetPixel(0, 3), RGB(0x33, 0x22, 0x11));
@@ -411,13 +411,13 @@ TEST(BmpReaderTest, FileCutInsideItsRowsKeepsTheMissingTopRowsAtZero)
 
 TEST(BmpReaderTest, PixelsAreReadRightAfterTheTableWhateverTheStoredOffset)
 {
-    TBmpSpec spec;
-    spec.Bits = 8;
-    spec.Width = 4;
-    spec.ColorsUsed = 2;
-    spec.Palette = testing::GrayPalette(2);
-    spec.Pixels = std::string("\x00\x00\x01\x01\x01\x00\x00\x00", 8); // two gap bytes first
-    std::string file = MakeBmp(spec);
+    TBmpFields fields;
+    fields.Bits = 8;
+    fields.Width = 4;
+    fields.ColorsUsed = 2;
+    fields.Palette = testing::GrayPalette(2);
+    fields.Pixels = std::string("\x00\x00\x01\x01\x01\x00\x00\x00", 8); // two gap bytes first
+    std::string file = MakeBmp(fields);
     const std::uint32_t offset = Field32(file, 10) + 2;
     for (int i = 0; i < 4; ++i)
         file[10 + i] = static_cast<char>(offset >> (8 * i));
@@ -429,13 +429,13 @@ TEST(BmpReaderTest, PixelsAreReadRightAfterTheTableWhateverTheStoredOffset)
 
 TEST(BmpReaderTest, ChunkedReadReportsTenStepsAndStopsOnAbort)
 {
-    TBmpSpec spec;
-    spec.Bits = 8;
-    spec.Width = 100;
-    spec.Height = 10;
-    spec.Palette = testing::GrayPalette(256);
-    spec.Pixels = std::string(1000, '\x09');
-    const std::string file = MakeBmp(spec);
+    TBmpFields fields;
+    fields.Bits = 8;
+    fields.Width = 100;
+    fields.Height = 10;
+    fields.Palette = testing::GrayPalette(256);
+    fields.Pixels = std::string(1000, '\x09');
+    const std::string file = MakeBmp(fields);
 
     TPixelGraphic image;
     std::vector<int> steps;
@@ -459,26 +459,26 @@ TEST(BmpReaderTest, ChunkedReadReportsTenStepsAndStopsOnAbort)
     EXPECT_EQ(ends, 2);
 
     // OnProgressEnd also fires when the body fails.
-    LoadBytes(image, MakeBmp(TBmpSpec{}));
+    LoadBytes(image, MakeBmp(TBmpFields{}));
     EXPECT_EQ(ends, 3);
-    spec.Planes = 0;
-    EXPECT_THROW(LoadBytes(image, MakeBmp(spec)), EPGBMPFileFormatReader);
+    fields.Planes = 0;
+    EXPECT_THROW(LoadBytes(image, MakeBmp(fields)), EPGBMPFileFormatReader);
     EXPECT_EQ(ends, 4);
 }
 
 // RLE streams are decoded bottom row first.
 void LoadRle(TPixelGraphic& image, unsigned bits, int width, int height, const std::string& data)
 {
-    TBmpSpec spec;
-    spec.Bits = bits;
-    spec.Compression = bits == 8 ? 1 : 2;
-    spec.Width = width;
-    spec.Height = height;
-    spec.ColorsUsed = bits == 8 ? 16 : 0;
-    spec.Palette = testing::GrayPalette(16);
-    spec.SizeImage = static_cast<std::uint32_t>(data.size());
-    spec.Pixels = data;
-    LoadBytes(image, MakeBmp(spec));
+    TBmpFields fields;
+    fields.Bits = bits;
+    fields.Compression = bits == 8 ? 1 : 2;
+    fields.Width = width;
+    fields.Height = height;
+    fields.ColorsUsed = bits == 8 ? 16 : 0;
+    fields.Palette = testing::GrayPalette(16);
+    fields.SizeImage = static_cast<std::uint32_t>(data.size());
+    fields.Pixels = data;
+    LoadBytes(image, MakeBmp(fields));
 }
 
 std::string Row(const TPixelGraphic& image, int y)
@@ -546,14 +546,14 @@ TEST(BmpRleTest, DamagedStreamsStayInsideTheImage)
         EXPECT_EQ(Row(image, 0) + Row(image, 1), "000000");
     }
     // An image size of 0 means: the rest of the file.
-    TBmpSpec spec;
-    spec.Bits = 8;
-    spec.Compression = 1;
-    spec.Width = 2;
-    spec.ColorsUsed = 4;
-    spec.Palette = testing::GrayPalette(4);
-    spec.Pixels = std::string("\x02\x03\x00\x01", 4);
-    LoadBytes(image, MakeBmp(spec));
+    TBmpFields fields;
+    fields.Bits = 8;
+    fields.Compression = 1;
+    fields.Width = 2;
+    fields.ColorsUsed = 4;
+    fields.Palette = testing::GrayPalette(4);
+    fields.Pixels = std::string("\x02\x03\x00\x01", 4);
+    LoadBytes(image, MakeBmp(fields));
     EXPECT_EQ(Row(image, 0), "33");
 }
 
@@ -566,10 +566,10 @@ TEST(BmpInfoTest, DescribesHeadersWithoutDecoding)
         reader.GetInfo(stream, 0, result);
         return result;
     };
-    TBmpSpec spec;
-    spec.Width = 640;
-    spec.Height = -480;
-    TPGImageInfo i = info(MakeBmp(spec));
+    TBmpFields fields;
+    fields.Width = 640;
+    fields.Height = -480;
+    TPGImageInfo i = info(MakeBmp(fields));
     EXPECT_EQ(i.Width, 640);
     EXPECT_EQ(i.Height, 480);
     EXPECT_EQ(i.BitsPerPixel, 24);
@@ -577,16 +577,16 @@ TEST(BmpInfoTest, DescribesHeadersWithoutDecoding)
     EXPECT_EQ(i.Subformat, "Windows, RGB, Top-Down");
     EXPECT_EQ(i.ImageCount, 1);
 
-    spec = {};
-    spec.Bits = 8;
-    spec.Compression = 1;
-    i = info(MakeBmp(spec));
+    fields = {};
+    fields.Bits = 8;
+    fields.Compression = 1;
+    i = info(MakeBmp(fields));
     EXPECT_EQ(i.Colors, "256");
     EXPECT_EQ(i.Subformat, "Windows, RLE8");
-    spec.Bits = 16;
-    spec.Compression = 3;
-    spec.Masks = std::string(12, '\0');
-    i = info(MakeBmp(spec));
+    fields.Bits = 16;
+    fields.Compression = 3;
+    fields.Masks = std::string(12, '\0');
+    i = info(MakeBmp(fields));
     EXPECT_EQ(i.Colors, "64K");
     EXPECT_EQ(i.Subformat, "Windows");
 
@@ -604,9 +604,9 @@ TEST(BmpInfoTest, DescribesHeadersWithoutDecoding)
     } catch (const EPGBMPFileFormatReader& e) {
         EXPECT_STREQ(e.what(), "BMP: Invalid value for Index");
     }
-    spec = {};
-    spec.HeaderSize = 108;
-    EXPECT_THROW(info(MakeBmp(spec)), EPGBMPFileFormatReader);
+    fields = {};
+    fields.HeaderSize = 108;
+    EXPECT_THROW(info(MakeBmp(fields)), EPGBMPFileFormatReader);
 }
 
 // The BMP suite: each file with the reference rendering it must match (or how it must fail).

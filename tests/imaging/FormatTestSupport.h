@@ -168,7 +168,7 @@ inline void Put32(std::string& s, std::uint32_t v)
 }
 
 // A Windows bitmap file put together field by field.
-struct TBmpSpec {
+struct TBmpFields {
     std::uint32_t HeaderSize = 40;
     std::int32_t Width = 1;
     std::int32_t Height = 1;
@@ -182,28 +182,28 @@ struct TBmpSpec {
     std::string Pixels;
 };
 
-inline std::string MakeBmp(const TBmpSpec& spec)
+inline std::string MakeBmp(const TBmpFields& fields)
 {
     std::string body;
-    Put32(body, spec.HeaderSize);
-    Put32(body, static_cast<std::uint32_t>(spec.Width));
-    Put32(body, static_cast<std::uint32_t>(spec.Height));
-    Put16(body, spec.Planes);
-    Put16(body, spec.Bits);
-    Put32(body, spec.Compression);
-    Put32(body, spec.SizeImage);
+    Put32(body, fields.HeaderSize);
+    Put32(body, static_cast<std::uint32_t>(fields.Width));
+    Put32(body, static_cast<std::uint32_t>(fields.Height));
+    Put16(body, fields.Planes);
+    Put16(body, fields.Bits);
+    Put32(body, fields.Compression);
+    Put32(body, fields.SizeImage);
     Put32(body, 2835);
     Put32(body, 2835);
-    Put32(body, spec.ColorsUsed);
+    Put32(body, fields.ColorsUsed);
     Put32(body, 0);
-    while (body.size() < spec.HeaderSize)
+    while (body.size() < fields.HeaderSize)
         body += '\0';
-    body += spec.Masks + spec.Palette;
+    body += fields.Masks + fields.Palette;
     std::string file = "BM";
-    Put32(file, static_cast<std::uint32_t>(14 + body.size() + spec.Pixels.size()));
+    Put32(file, static_cast<std::uint32_t>(14 + body.size() + fields.Pixels.size()));
     Put32(file, 0);
     Put32(file, static_cast<std::uint32_t>(14 + body.size()));
-    return file + body + spec.Pixels;
+    return file + body + fields.Pixels;
 }
 
 inline std::string GrayPalette(int entries)

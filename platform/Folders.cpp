@@ -114,6 +114,11 @@ std::string ConfigHome(const TEnvLookup& env)
     return XdgBase(env, "XDG_CONFIG_HOME", ".config");
 }
 
+std::string StateHome(const TEnvLookup& env)
+{
+    return XdgBase(env, "XDG_STATE_HOME", ".local/state");
+}
+
 std::string SaveFolderDefault(const TEnvLookup& env)
 {
     const std::string temp = env("temp");

@@ -33,6 +33,9 @@ std::string DataHome(const TEnvLookup& env = ProcessEnv);
 // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
 std::string ConfigHome(const TEnvLookup& env = ProcessEnv);
 
+// $XDG_STATE_HOME when it is an absolute path, else ~/.local/state.
+std::string StateHome(const TEnvLookup& env = ProcessEnv);
+
 // $HOME, else the password database's entry.
 std::string HomeFolder(const TEnvLookup& env = ProcessEnv);
 

@@ -2,6 +2,7 @@
 // The freedesktop.org implementation of IPlatform.
 
 #include "platform/Desktop.h"
+#include "platform/Folders.h"
 #include "platform/Platform.h"
 #include "platform/WallpaperAlias.h"
 
@@ -45,7 +46,7 @@ private:
     std::string programPath_;
     bool detected_ = false;
     std::unique_ptr<IDesktopBackend> backend_;
-    TWallpaperAliases aliases_;
+    TWallpaperAliases aliases_{StateHome() + "/scenaria/wallpaper-aliases"};
 };
 
 // "WIDTHxHEIGHTxBITS" (the SCENARIA_SCREEN override); false when malformed.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,15 +75,117 @@ bool CopyExclusively(const std::string& from, const std::string& to)
     return ok;
 }
 
+std::string PercentDecode(const std::string& text)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            decoded += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            decoded += text[i];
+        }
+    }
+    return decoded;
+}
+
+bool EnsureFolders(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) == 0)
+        return !path.empty() && S_ISDIR(st.st_mode);
+    const auto slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !EnsureFolders(path.substr(0, slash)))
+        return false;
+    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+std::string AliasStem()
+{
+    std::string stem = TemporaryBitmapName;
+    return stem.erase(stem.rfind('.'));
+}
+
 } // namespace
+
+bool IsWallpaperAliasName(const std::string& fileName)
+{
+    const std::string prefix = AliasStem() + ".";
+    if (fileName.rfind(prefix, 0) != 0)
+        return false;
+    std::size_t i = prefix.size();
+    const std::size_t digits = i;
+    while (i < fileName.size() && std::isdigit(static_cast<unsigned char>(fileName[i])))
+        ++i;
+    if (i == digits)
+        return false;
+    if (i == fileName.size())
+        return true;
+    if (fileName[i] != '.' || i + 1 == fileName.size())
+        return false;
+    return std::all_of(fileName.begin() + static_cast<std::ptrdiff_t>(i) + 1, fileName.end(),
+                       [](unsigned char c) { return c < 0x80 && std::isalnum(c); });
+}
+
+void TWallpaperAliases::Load()
+{
+    if (stateFile_.empty())
+        return;
+    std::ifstream in(stateFile_);
+    if (!in)
+        return;
+    std::string shown;
+    std::vector<std::string> aliases;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() < 3 || line[1] != ' ')
+            continue;
+        const std::string path = PercentDecode(line.substr(2));
+        if (path.empty() || path[0] != '/')
+            continue;
+        if (line[0] == 'S')
+            shown = path;
+        else if (line[0] == 'A' && IsWallpaperAliasName(NameOf(path)))
+            aliases.push_back(path);
+    }
+    // Another run's record is the newer knowledge of what the desktop shows.
+    shown_ = shown;
+    for (const auto& alias : aliases)
+        if (std::find(aliases_.begin(), aliases_.end(), alias) == aliases_.end())
+            aliases_.push_back(alias);
+}
+
+void TWallpaperAliases::Save() const
+{
+    if (stateFile_.empty())
+        return;
+    const auto slash = stateFile_.rfind('/');
+    if (slash == std::string::npos || !EnsureFolders(stateFile_.substr(0, slash)))
+        return;
+    std::string text;
+    if (!shown_.empty())
+        text += "S " + PercentEncodePath(shown_) + "\n";
+    for (const auto& alias : aliases_)
+        text += "A " + PercentEncodePath(alias) + "\n";
+    // Replaced whole, so that a reader never sees half a record.
+    const std::string temporary = stateFile_ + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << text;
+        if (!out.flush())
+            return;
+    }
+    ::rename(temporary.c_str(), stateFile_.c_str());
+}
 
 std::string MakeWallpaperAlias(const std::string& file, std::string& error)
 {
     const auto slash = file.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash);
     const std::string extension = PlainExtension(NameOf(file));
-    std::string stem = TemporaryBitmapName;
-    stem.erase(stem.rfind('.'));
+    const std::string stem = AliasStem();
     bool linksWork = true;
     for (int counter = 1; counter < 10000; ++counter) {
         const std::string alias =
@@ -114,6 +217,7 @@ std::string MakeWallpaperAlias(const std::string& file, std::string& error)
 TPlatformStatus TWallpaperAliases::Show(const std::string& file, bool nameAccepted,
                                         const TApply& apply)
 {
+    Load();
     const std::string absolute = AbsolutePath(file);
     const bool sameName =
         absolute == shown_ || (shown_.empty() && NameOf(absolute) == TemporaryBitmapName);
@@ -124,15 +228,17 @@ TPlatformStatus TWallpaperAliases::Show(const std::string& file, bool nameAccept
         alias = MakeWallpaperAlias(absolute, error);
         if (alias.empty())
             return TPlatformStatus::Failure(error);
+        aliases_.push_back(alias);
+        // Recorded before the desktop sees it: if this run ends now, the next one removes it.
+        Save();
         name = alias;
     }
-    if (!alias.empty())
-        aliases_.push_back(alias);
     const TPlatformStatus status = apply(name);
     if (!status.Ok) {
         // The desktop may have taken part of it (one monitor of several): the alias stays
         // until a later change succeeds. What it shows now is not known.
         shown_.clear();
+        Save();
         return status;
     }
     shown_ = name;
@@ -144,6 +250,7 @@ TPlatformStatus TWallpaperAliases::Show(const std::string& file, bool nameAccept
             ::unlink(old.c_str());
     }
     aliases_ = std::move(kept);
+    Save();
     return status;
 }
 

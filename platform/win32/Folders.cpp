@@ -82,6 +82,11 @@ std::string ConfigHome(const TEnvLookup& env)
     return folder.empty() ? HomeFolder(env) : folder;
 }
 
+std::string StateHome(const TEnvLookup& env)
+{
+    return DataHome(env);
+}
+
 std::string HomeFolder(const TEnvLookup& env)
 {
     const std::string profile = env("USERPROFILE");

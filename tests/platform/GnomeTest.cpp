@@ -108,6 +108,18 @@ TEST_F(GnomeTest, TheSameTemporaryBitmapWithNewContentGetsANewUriEveryTime)
         previousFile = shown;
     }
     EXPECT_TRUE(fs::exists(bitmap));
+
+    // The next run of the program knows what this one left on the screen.
+    home_.Write(".cache/scenaria/~scxtmp.bmp", "next run");
+    TLinuxPlatform nextRun("/usr/bin/scenarix");
+    ASSERT_TRUE(nextRun.InstallClassic(bitmap, true).Ok);
+    const std::string uri = Get("picture-uri");
+    EXPECT_NE(uri, previousUri);
+    EXPECT_EQ(testing::ReadFile(FileOf(uri)), "next run");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(fs::path(bitmap).parent_path()))
+        left.push_back(entry.path().filename().string());
+    EXPECT_LE(left.size(), 2u) << "aliases pile up across runs";
 }
 
 TEST_F(GnomeTest, AMissingSchemaIsAnErrorStatusAndNoCrash)

@@ -74,7 +74,7 @@ protected:
         for (const char* name :
              {"DISPLAY", "WAYLAND_DISPLAY", "SWAYSOCK", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
               "DBUS_SESSION_BUS_ADDRESS", "SCENARIA_SCREEN", "GSETTINGS_BACKEND", "XDG_DATA_HOME",
-              "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"})
+              "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
             env_.Unset(name);
         env_.Set("HOME", home_.Path().string());
         env_.Set("XDG_CONFIG_HOME", (home_.Path() / ".config").string());

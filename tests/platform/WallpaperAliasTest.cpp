@@ -145,5 +145,47 @@ TEST(WallpaperAliases, NoAliasIsMadeInAFolderTheUserMayNotWrite)
               (std::vector<std::string>{"~scxtmp.1.bmp", "~scxtmp.bmp"}));
 }
 
+TEST(WallpaperAliases, TheNextRunKnowsWhatTheDesktopShowsAndLeavesNoAliasBehind)
+{
+    TTempDir dir;
+    TRecordingDesktop desktop;
+    const std::string state = dir / "state/wallpaper-aliases";
+    const std::string bitmap = dir / "~scxtmp.bmp";
+    // Each change from a program run of its own, as scenarix-tool does.
+    for (const char* content : {"one", "two", "three", "four", "five"}) {
+        dir.Write("~scxtmp.bmp", content);
+        TWallpaperAliases run(state);
+        ASSERT_TRUE(run.Show(bitmap, true, desktop.Apply()).Ok);
+    }
+    ASSERT_EQ(desktop.Names.size(), 5u);
+    for (std::size_t i = 1; i < desktop.Names.size(); ++i)
+        EXPECT_NE(desktop.Names[i], desktop.Names[i - 1]) << "change " << i;
+    EXPECT_EQ(desktop.Contents, (std::vector<std::string>{"one", "two", "three", "four", "five"}));
+    // Shown now: the alias of the fifth change; nothing older is left.
+    EXPECT_EQ(Names(dir.Path()),
+              (std::vector<std::string>{"state", "~scxtmp.1.bmp", "~scxtmp.bmp"}));
+}
+
+TEST(WallpaperAliases, AStateFileNeverMakesAnythingButAnAliasGo)
+{
+    TTempDir dir;
+    TRecordingDesktop desktop;
+    const std::string precious = dir.Write("precious.bmp", "keep");
+    const std::string lookalike = dir.Write("~scxtmp.1.bmp.doc", "keep too");
+    const std::string state =
+        dir.Write("wallpaper-aliases", "S /nowhere\nA " + precious + "\nA " + lookalike +
+                                           "\nA relative/~scxtmp.2.bmp\n");
+    TWallpaperAliases run(state);
+    ASSERT_TRUE(run.Show(dir.Write("p.bmp", "p"), true, desktop.Apply()).Ok);
+    EXPECT_EQ(ReadFile(precious), "keep");
+    EXPECT_EQ(ReadFile(lookalike), "keep too");
+
+    EXPECT_TRUE(IsWallpaperAliasName("~scxtmp.12.bmp"));
+    EXPECT_TRUE(IsWallpaperAliasName("~scxtmp.3"));
+    for (const char* name : {"~scxtmp.bmp", "~scxtmp..bmp", "~scxtmp.x.bmp", "~scxtmp.1.b-p",
+                             "~scxtmp.1.", "a~scxtmp.1.bmp", "~scxtmp.1.bmp.doc"})
+        EXPECT_FALSE(IsWallpaperAliasName(name)) << name;
+}
+
 } // namespace
 } // namespace scenaria

@@ -1,11 +1,41 @@
 // scenarix: the tray-resident wallpaper changer.
 
 #include "app/MainForm.h"
+#include "imaging/MessageBox.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+namespace {
+
+// The image library asks its questions (a save that would lose colours, a damaged picture)
+// through this hook. Only the interface thread may show a box; a question from another thread
+// gets the answer nobody-to-ask gets.
+scenaria::TPGMessageAnswer AskUser(const std::string& caption, const std::string& text,
+                                   scenaria::TPGMessageButtons buttons,
+                                   scenaria::TPGMessageIcon icon)
+{
+    using namespace scenaria;
+    const bool okCancel = buttons == pgmbOKCancel;
+    if (QThread::currentThread() != qApp->thread())
+        return okCancel ? pgmaCancel : pgmaOK;
+    const QMessageBox::Icon boxIcon = icon == pgmiError         ? QMessageBox::Critical
+                                      : icon == pgmiInformation ? QMessageBox::Information
+                                                                : QMessageBox::Warning;
+    // The library's texts break lines the old way, with bare carriage returns.
+    QString body = QString::fromStdString(text);
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(boxIcon, QString::fromStdString(caption), body,
+                    okCancel ? QMessageBox::Ok | QMessageBox::Cancel : QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? pgmaOK : pgmaCancel;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,9 +51,14 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Scenaria"));
     QApplication::setApplicationDisplayName(QStringLiteral("Scenaria"));
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/scenaria/scenaria.png")));
+    SetPGMessageBoxHook(AskUser);
 
     const auto platform = CreatePlatform();
-    TfmMain fmMain(*platform, QApplication::arguments().mid(1));
-    application.exec();
+    {
+        TfmMain fmMain(*platform, QApplication::arguments().mid(1));
+        application.exec();
+    }
+    SetPGMessageBoxHook({});
     return 0;
 }

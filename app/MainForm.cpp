@@ -1,17 +1,50 @@
 #include "app/MainForm.h"
 
+#include "app/TrayIcon.h"
 #include "core/Settings.h"
 #include "core/Wallpaper.h"
 #include "platform/Platform.h"
+#include "ui/AboutBox.h"
+#include "widgets/BannerMenu.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QTimer>
+
+#include <cstdint>
+#include <cstdio>
+#include <exception>
 
 namespace scenaria {
+
+namespace {
+
+// The file-name part of a path as the tooltip shows it.
+QString FileNamePart(const std::string& path)
+{
+    QString name = QString::fromStdString(path);
+    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+    return name.left(260);
+}
+
+void Complain(const char* what)
+{
+    std::fprintf(stderr, "scenarix: %s\n", what);
+}
+
+} // namespace
 
 TfmMain::TfmMain(IPlatform& platform, const QStringList& arguments, QWidget* parent)
     : QWidget(parent), platform_(platform)
 {
     setWindowTitle(QStringLiteral("Scenaria"));
+    ShowMessage = [this](QMessageBox::Icon icon, const QString& text) {
+        QMessageBox box(icon, QStringLiteral("Scenaria"), text, QMessageBox::Ok, this);
+        box.exec();
+    };
+    ShowModal = [](QDialog& dialog) { dialog.exec(); };
+    CreateComponents();
     LoadSettings(SettingsPlaceOf(platform_));
     FormCreate(arguments);
 }
@@ -19,6 +52,45 @@ TfmMain::TfmMain(IPlatform& platform, const QStringList& arguments, QWidget* par
 TfmMain::~TfmMain()
 {
     FormDestroy();
+}
+
+void TfmMain::CreateComponents()
+{
+    TrayIcon1 = new TTrayIcon(this);
+    TrayIcon1->SetIcon(QIcon(QStringLiteral(":/scenaria/scenaria.png")));
+    TrayIcon1->SetToolTip(
+        QStringLiteral("Click to Change the Wallpaper NOW | Right Click to show menu"));
+    TrayIcon1->OnClick = [this] { ChangeIt(); };
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(60000);
+    Timer1->setTimerType(Qt::VeryCoarseTimer);
+    connect(Timer1, &QTimer::timeout, this, &TfmMain::Timer1Timer);
+
+    oxPopupMenu1 = new TBannerMenu(QStringLiteral("Scenaria"), this);
+    const auto item = [this](const char* caption, void (TfmMain::*handler)()) {
+        QAction* action = oxPopupMenu1->addAction(QString::fromUtf8(caption));
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    // The configuration dialog and the Bitmap Explorer are not part of this version; their
+    // items stay in place, disabled.
+    Configurar1 = item("&Configure Scenaria", nullptr);
+    ExploreBitmaps1 = item("E&xplore Bitmaps...", nullptr);
+    Configurar1->setEnabled(false);
+    ExploreBitmaps1->setEnabled(false);
+    ChangeWallpapernow1 = item("Change Wallpaper &now", &TfmMain::ChangeIt);
+    Deletecurrent1 = item("&Delete currently shown bitmap", &TfmMain::Deletecurrent1Click);
+    oxPopupMenu1->addSeparator();
+    Help1 = item("&Help", &TfmMain::Help1Click);
+    About1 = item("&About...", &TfmMain::About1Click);
+    oxPopupMenu1->addSeparator();
+    AutoStart1 = item("Auto &Start", &TfmMain::AutoStart1Click);
+    Close1 = item("&Exit Scenaria", &TfmMain::Close1Click);
+    TrayIcon1->SetPopupMenu(oxPopupMenu1);
+    TrayIcon1->SetActive(true);
+    Timer1->start();
 }
 
 void TfmMain::FormCreate(const QStringList& arguments)
@@ -31,7 +103,7 @@ void TfmMain::FormCreate(const QStringList& arguments)
                     AppDeactivate();
             });
     ComReady = platform_.InitializeDesktop();
-    // Hints follow ShowHints once the windows that carry them exist.
+    ApplyShowHints();
     CurrentIndex = Settings.LastIndex;
     WallpaperShown = false;
     LastShown.clear();
@@ -42,6 +114,9 @@ void TfmMain::FormCreate(const QStringList& arguments)
     if (FolderExists(Settings.Directory))
         RebuildCatalogue(Catalogue, Settings);
     MinuteCount = 0;
+    UpdateTrayHint();
+    if (Settings.RunOnStart)
+        ChangeWallpaper();
 }
 
 void TfmMain::FormDestroy()
@@ -52,14 +127,146 @@ void TfmMain::FormDestroy()
 
 void TfmMain::AppDeactivate()
 {
-    if (Busy)
+    if (!Busy)
+        hide();
+}
+
+// Hints of every window follow ShowHints: a tooltip event is simply not let through.
+void TfmMain::ApplyShowHints()
+{
+    const bool off = !Settings.ShowHints;
+    if (off && !hintsOff_)
+        qApp->installEventFilter(this);
+    else if (!off && hintsOff_)
+        qApp->removeEventFilter(this);
+    hintsOff_ = off;
+}
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (hintsOff_ && event->type() == QEvent::ToolTip)
+        return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfmMain::Timer1Timer()
+{
+    if (Settings.Interval == 0)
         return;
+    ++MinuteCount;
+    if (MinuteCount >= Settings.Interval)
+        ChangeWallpaper();
+}
+
+void TfmMain::ChangeWallpaper()
+{
+    MinuteCount = 0;
+    if (Busy || !FolderExists(Settings.Directory))
+        return;
+    RebuildCatalogue(Catalogue, Settings);
+    if (Catalogue.empty())
+        return;
+    try {
+        int attempts = 0;
+        WallpaperShown = false;
+        bool shown = false;
+        do {
+            ++attempts;
+            ChooseNext(CurrentIndex, static_cast<int>(Catalogue.size()), Settings);
+            Settings.LastIndex = CurrentIndex;
+            SaveSettings();
+            if (CurrentIndex < 0 || CurrentIndex >= static_cast<int>(Catalogue.size()))
+                throw std::out_of_range("List index out of bounds (" +
+                                        std::to_string(CurrentIndex) + ")");
+            shown = SetWallpaper(platform_, Catalogue[static_cast<std::size_t>(CurrentIndex)]);
+        } while (!shown && attempts < 6);
+        Deletecurrent1->setEnabled(WallpaperShown);
+        UpdateTrayHint();
+    } catch (const std::exception& e) {
+        // The automatic cycle shows nothing; the next change simply tries again.
+        Complain(e.what());
+    }
+}
+
+QString TfmMain::TrayHint() const
+{
+    QString hint = QStringLiteral("Scenaria ");
+    if (Settings.HintOnTray != 1) {
+        // 64-bit: a hand-edited interval at the edge of the range must not overflow.
+        const std::int64_t left = std::int64_t{Settings.Interval} - MinuteCount;
+        if (left == 1)
+            hint += QStringLiteral("(1 minute left) ");
+        else
+            hint += QStringLiteral("(%1 minutes left) ").arg(left);
+    }
+    if (Settings.HintOnTray > 0 && WallpaperShown && !LastShown.empty())
+        hint += QStringLiteral("-> ") + FileNamePart(LastShown) + QLatin1Char(' ');
+    return hint;
+}
+
+void TfmMain::UpdateTrayHint()
+{
+    TrayIcon1->SetToolTip(TrayHint());
+}
+
+void TfmMain::ChangeIt()
+{
+    if (!Busy)
+        ChangeWallpaper();
+}
+
+void TfmMain::Deletecurrent1Click()
+{
+    if (!platform_.DeleteToRecycleBin(LastShown))
+        return;
+    --CurrentIndex;
+    ChangeWallpaper();
+}
+
+void TfmMain::AutoStart1Click()
+{
+    if (platform_.CreateStartupShortcut() == 0)
+        ShowMessage(
+            QMessageBox::Information,
+            QStringLiteral("A shortcut has been successfully created on the StartUp folder"));
+    else
+        ShowMessage(QMessageBox::Critical,
+                    QStringLiteral("ERROR creating a shortcut to Scenaria on the StartUp folder"));
+}
+
+void TfmMain::Help1Click()
+{
+    const TPlatformStatus status = platform_.ShowHelp(0);
+    if (!status.Ok)
+        Complain(status.Error.c_str());
+}
+
+void TfmMain::About1Click()
+{
+    TfmAbout about(this);
+    ShowModal(about);
     hide();
+}
+
+void TfmMain::Close1Click()
+{
+    QApplication::quit();
+}
+
+void TfmMain::DisableMenus()
+{
+    Busy = true;
+    for (QAction* action : {Configurar1, ExploreBitmaps1, Deletecurrent1, ChangeWallpapernow1,
+                            About1, Help1, Close1, AutoStart1})
+        action->setEnabled(false);
 }
 
 void TfmMain::EnableMenus()
 {
     Busy = false;
+    for (QAction* action : {ChangeWallpapernow1, About1, Help1, Close1, AutoStart1})
+        action->setEnabled(true);
+    Deletecurrent1->setEnabled(WallpaperShown);
 }
 
 } // namespace scenaria

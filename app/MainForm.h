@@ -1,15 +1,24 @@
 #pragma once
-// TfmMain: the main window that is never shown. It owns the catalogue and the minute count,
-// and (once the tray lands) the tray icon and its menu.
+// TfmMain: the main window that is never shown. It owns the tray icon with its menu, the
+// minute timer, the catalogue and the change cycle.
 
 #include "core/Catalogue.h"
 
+#include <QMessageBox>
 #include <QStringList>
 #include <QWidget>
+
+#include <functional>
+
+class QAction;
+class QDialog;
+class QMenu;
+class QTimer;
 
 namespace scenaria {
 
 class IPlatform;
+class TTrayIcon;
 
 class TfmMain : public QWidget {
     Q_OBJECT
@@ -19,24 +28,61 @@ public:
     TfmMain(IPlatform& platform, const QStringList& arguments, QWidget* parent = nullptr);
     ~TfmMain() override;
 
-    // State of the resident program (ComReady, WallpaperShown and LastShown are
-    // process-wide, in core/Wallpaper.h).
+    // State of the resident program (ComReady, WallpaperShown and LastShown are process-wide,
+    // in core/Wallpaper.h).
     bool GifPreview = false;
     TCatalogue Catalogue;
     int CurrentIndex = -1;
     int MinuteCount = 0;
     bool Busy = false;
 
-    IPlatform& Platform() const { return platform_; }
+    // Components.
+    TTrayIcon* TrayIcon1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* oxPopupMenu1 = nullptr;
+    QAction* Configurar1 = nullptr;
+    QAction* ExploreBitmaps1 = nullptr;
+    QAction* ChangeWallpapernow1 = nullptr;
+    QAction* Deletecurrent1 = nullptr;
+    QAction* Help1 = nullptr;
+    QAction* About1 = nullptr;
+    QAction* AutoStart1 = nullptr;
+    QAction* Close1 = nullptr;
 
+    // The change cycle.
+    void Timer1Timer();
+    void ChangeWallpaper();
+    void UpdateTrayHint();
+    // The tooltip UpdateTrayHint hands to the tray icon (before the icon's cut to 62).
+    QString TrayHint() const;
+
+    // Tray commands.
+    void ChangeIt();
+    void Deletecurrent1Click();
+    void AutoStart1Click();
+    void Help1Click();
+    void About1Click();
+    void Close1Click();
+    void DisableMenus();
     void EnableMenus();
 
+    // How messages and modal dialogs are shown; tests replace them so that nothing waits for
+    // a user.
+    std::function<void(QMessageBox::Icon icon, const QString& text)> ShowMessage;
+    std::function<void(QDialog& dialog)> ShowModal;
+
+    IPlatform& Platform() const { return platform_; }
+
 private:
+    void CreateComponents();
     void FormCreate(const QStringList& arguments);
     void FormDestroy();
     void AppDeactivate();
+    void ApplyShowHints();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     IPlatform& platform_;
+    bool hintsOff_ = false;
 };
 
 } // namespace scenaria

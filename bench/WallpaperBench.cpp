@@ -45,8 +45,13 @@ void BM_SetWallpaper(benchmark::State& state)
         platform.Installs.clear();
     }
 }
-BENCHMARK(BM_SetWallpaper)->ArgName("proportional")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SetWallpaper)
+    ->ArgName("proportional")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

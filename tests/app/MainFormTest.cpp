@@ -1,11 +1,20 @@
 #include "app/MainForm.h"
+#include "app/TrayIcon.h"
 #include "core/Settings.h"
 #include "core/Wallpaper.h"
+#include "imaging/PixelGraphic.h"
+#include "ui/AboutBox.h"
 
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
 
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace scenaria {
 namespace {
@@ -13,19 +22,51 @@ namespace {
 using testing::TFakePlatform;
 using testing::TTempDir;
 
+void WritePicture(const std::string& path, int width = 8, int height = 8)
+{
+    TPixelGraphic image;
+    image.SetSize(width, height, bc24Bit);
+    image.Clear();
+    image.SaveToFile(path);
+}
+
 class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         platform.SettingsFile = dir / "scenarix.INI";
         platform.PictureFolder = dir / "pics";
+        platform.SaveFolder = dir / "save";
+        std::filesystem::create_directories(dir / "pics");
+        std::filesystem::create_directories(dir / "save");
     }
     void WriteSettings(const std::string& keys)
     {
-        dir.Write("scenarix.INI", "[Diduzavizo]\nDirectory=" + (dir / "pics") + "\n" + keys);
+        dir.Write("scenarix.INI", "[Diduzavizo]\nDirectory=" + (dir / "pics") +
+                                      "\nSave Folder=" + (dir / "save") + "\n" + keys);
     }
+    std::unique_ptr<TfmMain> Start(const QStringList& arguments = {})
+    {
+        auto form = std::make_unique<TfmMain>(platform, arguments);
+        form->ShowMessage = [this](QMessageBox::Icon icon, const QString& text) {
+            messages.emplace_back(icon, text);
+        };
+        form->ShowModal = [this](QDialog& dialog) { modal.push_back(&dialog); };
+        return form;
+    }
+    // The installed files, in order.
+    std::vector<std::string> Installed() const
+    {
+        std::vector<std::string> files;
+        for (const auto& install : platform.Installs)
+            files.push_back(install.File);
+        return files;
+    }
+
     TTempDir dir;
     TFakePlatform platform;
+    std::vector<std::pair<QMessageBox::Icon, QString>> messages;
+    std::vector<QDialog*> modal;
 };
 
 TEST_F(MainFormTest, FormCreateRestoresThePositionAndBuildsTheCatalogue)
@@ -34,38 +75,312 @@ TEST_F(MainFormTest, FormCreateRestoresThePositionAndBuildsTheCatalogue)
     dir.Write("pics/b.txt");
     WriteSettings("LastIndex=4\n");
     platform.DesktopReady = false;
-    TfmMain form(platform, {});
-    EXPECT_EQ(form.CurrentIndex, 4);
-    EXPECT_EQ(form.Catalogue, TCatalogue{dir / "pics/a.bmp"});
+    const auto form = Start();
+    EXPECT_EQ(form->CurrentIndex, 4);
+    EXPECT_EQ(form->Catalogue, TCatalogue{dir / "pics/a.bmp"});
     EXPECT_FALSE(ComReady);
-    EXPECT_FALSE(form.Busy);
-    EXPECT_FALSE(form.GifPreview);
+    EXPECT_FALSE(form->Busy);
+    EXPECT_FALSE(form->GifPreview);
     EXPECT_FALSE(WallpaperShown);
-    EXPECT_EQ(form.MinuteCount, 0);
-    EXPECT_FALSE(form.isVisible());
-    EXPECT_EQ(platform.InitializeCalls, 1);
+    EXPECT_EQ(form->MinuteCount, 0);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Timer1->interval(), 60000);
+    EXPECT_TRUE(platform.Installs.empty()) << "no change without RunOnStart";
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (30 minutes left) ");
 }
 
 TEST_F(MainFormTest, GifSwitchMustMatchExactly)
 {
     WriteSettings("");
-    EXPECT_TRUE(TfmMain(platform, {"/gif"}).GifPreview);
-    EXPECT_TRUE(TfmMain(platform, {"/gif", "more"}).GifPreview);
-    EXPECT_FALSE(TfmMain(platform, {"/GIF"}).GifPreview);
-    EXPECT_FALSE(TfmMain(platform, {"-gif"}).GifPreview);
-    EXPECT_FALSE(TfmMain(platform, {"x", "/gif"}).GifPreview);
-    TfmMain form(platform, {});
+    EXPECT_TRUE(Start({"/gif"})->GifPreview);
+    EXPECT_TRUE(Start({"/gif", "more"})->GifPreview);
+    EXPECT_FALSE(Start({"/GIF"})->GifPreview);
+    EXPECT_FALSE(Start({"-gif"})->GifPreview);
+    EXPECT_FALSE(Start({"x", "/gif"})->GifPreview);
+    Start();
     EXPECT_TRUE(ComReady);
 }
 
-TEST_F(MainFormTest, MissingFolderLeavesTheCatalogueEmptyAndDestroyReleasesTheDesktop)
+TEST_F(MainFormTest, DestroyReleasesTheDesktop)
 {
     WriteSettings("");
-    {
-        TfmMain form(platform, {});
-        EXPECT_TRUE(form.Catalogue.empty());
-    }
+    Start().reset();
     EXPECT_EQ(platform.FinalizeCalls, 1);
+}
+
+TEST_F(MainFormTest, MenuItemsInOrder)
+{
+    WriteSettings("");
+    const auto form = Start();
+    QStringList captions;
+    for (const QAction* action : form->oxPopupMenu1->actions())
+        captions << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    EXPECT_EQ(captions, (QStringList{"&Configure Scenaria", "E&xplore Bitmaps...",
+                                     "Change Wallpaper &now", "&Delete currently shown bitmap", "-",
+                                     "&Help", "&About...", "-", "Auto &Start", "&Exit Scenaria"}));
+    EXPECT_FALSE(form->Configurar1->isEnabled());
+    EXPECT_FALSE(form->ExploreBitmaps1->isEnabled());
+    EXPECT_FALSE(form->Deletecurrent1->isEnabled()) << "nothing shown yet";
+    for (QAction* action :
+         {form->ChangeWallpapernow1, form->Help1, form->About1, form->AutoStart1, form->Close1})
+        EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+}
+
+TEST_F(MainFormTest, TooltipAfterAChange)
+{
+    WritePicture(dir / "pics/sea.jpg");
+    WriteSettings("Delay=30\nHint on Tray=2\n");
+    const auto form = Start();
+    form->ChangeIt();
+    EXPECT_EQ(Installed().size(), 1u);
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (30 minutes left) -> sea.jpg ");
+    EXPECT_TRUE(form->Deletecurrent1->isEnabled());
+    for (int minute = 1; minute <= 3; ++minute)
+        form->Timer1Timer();
+    EXPECT_EQ(form->TrayHint(), "Scenaria (27 minutes left) -> sea.jpg ");
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (30 minutes left) -> sea.jpg ")
+        << "the tick does not compose the tooltip";
+}
+
+TEST_F(MainFormTest, TooltipPieces)
+{
+    WritePicture(dir / "pics/sea.bmp");
+    WriteSettings("Hint on Tray=1\n");
+    auto form = Start();
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria ") << "no picture shown yet";
+    form->ChangeIt();
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria -> sea.bmp ");
+
+    WriteSettings("Delay=1\n");
+    form = Start();
+    form->ChangeIt();
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (1 minute left) ");
+}
+
+TEST_F(MainFormTest, TooltipIsCutToSixtyTwoCharacters)
+{
+    const std::string name = std::string(70, 'x') + ".bmp";
+    WritePicture(dir / ("pics/" + name));
+    WriteSettings("Hint on Tray=2\n");
+    const auto form = Start();
+    form->ChangeIt();
+    const QString full = "Scenaria (30 minutes left) -> " + QString::fromStdString(name) + " ";
+    EXPECT_EQ(form->TrayHint(), full);
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), full.left(62));
+    EXPECT_EQ(form->TrayIcon1->ToolTip().size(), 62);
+}
+
+TEST_F(MainFormTest, IntervalOneChangesEveryTick)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WritePicture(dir / "pics/b.bmp");
+    WriteSettings("Delay=1\n");
+    const auto form = Start();
+    form->Timer1Timer();
+    form->Timer1Timer();
+    EXPECT_EQ(Installed().size(), 2u);
+    EXPECT_EQ(form->MinuteCount, 0);
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (1 minute left) ");
+}
+
+TEST_F(MainFormTest, IntervalZeroNeverChanges)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WriteSettings("Delay=0\n");
+    const auto form = Start();
+    form->MinuteCount = 3;
+    for (int i = 0; i < 5; ++i)
+        form->Timer1Timer();
+    EXPECT_EQ(form->MinuteCount, 3) << "no counting";
+    EXPECT_TRUE(platform.Installs.empty());
+    form->ChangeIt();
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (0 minutes left) ");
+}
+
+TEST_F(MainFormTest, NegativeIntervalChangesEveryTick)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WriteSettings("Delay=-5\n");
+    const auto form = Start();
+    for (int i = 0; i < 3; ++i)
+        form->Timer1Timer();
+    EXPECT_EQ(Installed().size(), 3u);
+    EXPECT_EQ(form->TrayHint(), "Scenaria (-5 minutes left) ");
+}
+
+TEST_F(MainFormTest, CountsUpToTheInterval)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WriteSettings("Delay=3\n");
+    const auto form = Start();
+    form->Timer1Timer();
+    form->Timer1Timer();
+    EXPECT_TRUE(platform.Installs.empty());
+    EXPECT_EQ(form->TrayHint(), "Scenaria (1 minute left) ");
+    form->Timer1Timer();
+    EXPECT_EQ(Installed().size(), 1u);
+}
+
+class FailingPictures : public MainFormTest {
+protected:
+    // count pictures; after the catalogue is known, the first `bad` of them are made unreadable.
+    std::unique_ptr<TfmMain> StartWith(int count, int bad)
+    {
+        for (int i = 0; i < count; ++i)
+            dir.Write("pics/p" + std::to_string(i) + ".bmp", "placeholder");
+        WriteSettings("Mode=0\n");
+        auto form = Start();
+        for (int i = 0; i < count; ++i) {
+            const std::string& path = form->Catalogue.at(static_cast<std::size_t>(i));
+            if (i < bad)
+                dir.Write(path.substr(dir.Path().string().size() + 1), "not a picture");
+            else
+                WritePicture(path);
+        }
+        return form;
+    }
+};
+
+TEST_F(FailingPictures, FiveUnreadableThenAGoodOne)
+{
+    const auto form = StartWith(7, 5);
+    form->ChangeIt();
+    ASSERT_EQ(Installed(), std::vector<std::string>{form->Catalogue[5]});
+    EXPECT_EQ(Settings.LastIndex, 5);
+    LoadSettings(SettingsPlaceOf(platform), 1);
+    EXPECT_EQ(Settings.LastIndex, 5) << "the position is in the file";
+}
+
+TEST_F(FailingPictures, SevenUnreadableInARow)
+{
+    const auto form = StartWith(8, 7);
+    WriteSettings("Mode=0\nHint on Tray=2\n");
+    LoadSettings(SettingsPlaceOf(platform), 1);
+    form->ChangeIt();
+    EXPECT_TRUE(platform.Installs.empty());
+    EXPECT_EQ(Settings.LastIndex, 5) << "six attempts, the last one stored";
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_FALSE(form->Deletecurrent1->isEnabled());
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (30 minutes left) ");
+    form->ChangeIt();
+    EXPECT_EQ(Installed(), std::vector<std::string>{form->Catalogue[7]})
+        << "the next change starts at the seventh";
+}
+
+TEST_F(MainFormTest, TickWhileBusyResetsTheCountAndChangesNothing)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WriteSettings("Delay=2\n");
+    const auto form = Start();
+    form->DisableMenus();
+    EXPECT_TRUE(form->Busy);
+    EXPECT_FALSE(form->ChangeWallpapernow1->isEnabled());
+    EXPECT_FALSE(form->Close1->isEnabled());
+    form->Timer1Timer();
+    form->Timer1Timer();
+    EXPECT_EQ(form->MinuteCount, 0);
+    form->ChangeIt();
+    EXPECT_TRUE(platform.Installs.empty());
+    form->EnableMenus();
+    EXPECT_FALSE(form->Busy);
+    EXPECT_TRUE(form->Close1->isEnabled());
+}
+
+TEST_F(MainFormTest, DeletingTheShownPictureShowsTheNextOne)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WritePicture(dir / "pics/b.bmp");
+    WritePicture(dir / "pics/c.bmp");
+    WriteSettings("Mode=0\nLastIndex=0\n");
+    const auto form = Start();
+    const TCatalogue before = form->Catalogue;
+    form->ChangeIt();
+    ASSERT_EQ(Installed(), std::vector<std::string>{before[1]});
+    form->Deletecurrent1Click();
+    EXPECT_EQ(platform.Trashed, std::vector<std::string>{before[1]});
+    EXPECT_EQ(Installed(), (std::vector<std::string>{before[1], before[2]}));
+
+    platform.TrashResult = false;
+    form->Deletecurrent1Click();
+    EXPECT_EQ(Installed().size(), 2u) << "a failed deletion changes nothing";
+}
+
+TEST_F(MainFormTest, AutoStartReportsEachTime)
+{
+    WriteSettings("");
+    const auto form = Start();
+    form->AutoStart1Click();
+    form->AutoStart1Click();
+    EXPECT_EQ(platform.ShortcutCalls, 2);
+    ASSERT_EQ(messages.size(), 2u);
+    for (const auto& [icon, text] : messages) {
+        EXPECT_EQ(icon, QMessageBox::Information);
+        EXPECT_EQ(text, "A shortcut has been successfully created on the StartUp folder");
+    }
+    platform.ShortcutResult = 5;
+    form->AutoStart1Click();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2].first, QMessageBox::Critical);
+    EXPECT_EQ(messages[2].second, "ERROR creating a shortcut to Scenaria on the StartUp folder");
+}
+
+TEST_F(MainFormTest, HelpAndAbout)
+{
+    WriteSettings("");
+    const auto form = Start();
+    form->Help1Click();
+    EXPECT_EQ(platform.HelpContexts, std::vector<int>{0});
+    form->About1Click();
+    ASSERT_EQ(modal.size(), 1u);
+    EXPECT_FALSE(form->Busy) << "the menu stays enabled";
+}
+
+TEST(AboutBox, ShowsTheVersion)
+{
+    TfmAbout about;
+    EXPECT_EQ(about.windowTitle(), "About Scenaria");
+    EXPECT_EQ(about.Label3d2->text(), "Scenaria");
+    EXPECT_EQ(about.laVersion->text(), "Version 1.3 RC1");
+}
+
+TEST_F(MainFormTest, RunOnStartChangesAtOnce)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WriteSettings("RunOnStart=1\n");
+    const auto form = Start();
+    EXPECT_EQ(Installed().size(), 1u);
+    EXPECT_TRUE(form->Deletecurrent1->isEnabled());
+}
+
+TEST_F(MainFormTest, UnwritableSettingsAbandonTheChange)
+{
+    WritePicture(dir / "pics/a.bmp");
+    WriteSettings("");
+    const auto form = Start();
+    std::filesystem::remove(dir / "scenarix.INI");
+    std::filesystem::create_directory(dir / "scenarix.INI");
+    form->MinuteCount = 7;
+    form->ChangeIt();
+    EXPECT_TRUE(platform.Installs.empty()) << "the position is written before the picture is tried";
+    EXPECT_EQ(form->MinuteCount, 0);
+}
+
+TEST_F(MainFormTest, MissingFolderOrEmptyCatalogueSkipsTheChange)
+{
+    WriteSettings("");
+    const auto form = Start();
+    dir.Write("pics/readme.txt");
+    form->ChangeIt();
+    EXPECT_TRUE(platform.Installs.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir / "scenarix.INI") &&
+                 testing::ReadFile(dir / "scenarix.INI").find("LastIndex") != std::string::npos)
+        << "nothing chosen, nothing written";
+    std::filesystem::remove_all(dir / "pics");
+    form->MinuteCount = 4;
+    form->ChangeIt();
+    EXPECT_EQ(form->MinuteCount, 0);
+    EXPECT_TRUE(platform.Installs.empty());
 }
 
 } // namespace

@@ -1,0 +1,46 @@
+#pragma once
+// TTrayIcon: the program's icon in the notification area, with its tooltip and menu. A left
+// click fires OnClick; a right click opens the menu. When the desktop has no notification area
+// (yet), the icon waits for one to appear.
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QMenu;
+class QSystemTrayIcon;
+class QTimer;
+
+namespace scenaria {
+
+class TTrayIcon : public QObject {
+    Q_OBJECT
+public:
+    // The tooltip keeps at most this many characters, as the notification area always did.
+    static constexpr int MaxToolTip = 62;
+
+    explicit TTrayIcon(QObject* parent = nullptr);
+    ~TTrayIcon() override;
+
+    void SetActive(bool active);
+    bool Active() const { return active_; }
+    void SetIcon(const QIcon& icon);
+    void SetToolTip(const QString& text);
+    QString ToolTip() const { return toolTip_; }
+    void SetPopupMenu(QMenu* menu);
+
+    std::function<void()> OnClick;
+
+private:
+    void Show();
+    void WatchForNotificationArea();
+
+    QSystemTrayIcon* icon_ = nullptr;
+    QTimer* watch_ = nullptr;
+    QString toolTip_;
+    bool active_ = false;
+};
+
+} // namespace scenaria

@@ -1,0 +1,283 @@
+// The resident program on a real (virtual) X display: trayer as the notification area, xdotool
+// as the user's mouse and keyboard, the bare-X11 desktop backend painting the root window.
+
+#include "imaging/Canvas.h"
+#include "imaging/PixelGraphic.h"
+
+#include "RunProgram.h"
+#include "TempDir.h"
+#include "platform/PlatformTestSupport.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <thread>
+
+namespace scenaria {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TBackgroundProgram;
+using testing::TChild;
+using testing::TTempDir;
+
+struct TRgb {
+    int R, G, B;
+    bool operator==(const TRgb&) const = default;
+};
+
+class TrayEndToEnd : public testing::TIsolatedTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
+        ASSERT_TRUE(testing::RequireProgram("trayer", "trayer"));
+        ASSERT_TRUE(testing::RequireProgram("xdotool", "xdotool"));
+        server_ = std::make_unique<TChild>(std::vector<std::string>{"Xvfb", "-displayfd", "1",
+                                                                    "-noreset", "-nolisten", "tcp",
+                                                                    "-screen", "0", "800x600x24"});
+        ASSERT_TRUE(server_->Started()) << server_->Error();
+        const auto number = server_->ReadLine(20000);
+        ASSERT_TRUE(number && !number->empty()) << "Xvfb did not start";
+        display_ = ":" + *number;
+        env_.Set("DISPLAY", display_);
+        x_ = XOpenDisplay(display_.c_str());
+        ASSERT_NE(x_, nullptr);
+
+        // The program in a folder of its own, its settings file beside it with every key.
+        std::filesystem::copy_file(testing::BuiltProgram("scenarix"), dir_ / "scenarix");
+        for (const auto& [name, rgb] :
+             {std::pair{"red.bmp", TRgb{255, 0, 0}}, std::pair{"blue.bmp", TRgb{0, 0, 255}}}) {
+            TPixelGraphic picture;
+            picture.SetSize(16, 16, bc24Bit);
+            picture.Canvas().FillRect({0, 0, 16, 16}, RGB(rgb.R, rgb.G, rgb.B));
+            std::filesystem::create_directories(dir_.Path() / "pics");
+            picture.SaveToFile(dir_ / ("pics/" + std::string(name)));
+        }
+        settings_ = "[Diduzavizo]\nDirectory=" + (dir_ / "pics") +
+                    "\nSubfolders=0\nMode=0\n"
+                    "Delay=30\nLastIndex=-1\nRandom=0\nTile=0\nMinWidth=320\nMinHeight=240\n"
+                    "RunOnStart=0\nStretch=0\nProportional=0\nActiveDesktop=0\nShowHints=1\n"
+                    "Hint on Tray=0\nFilesType=0\nSave Folder=" +
+                    (dir_ / "save") + "\n";
+        dir_.Write("scenarix.INI", settings_);
+        std::filesystem::create_directories(dir_.Path() / "run");
+        std::filesystem::permissions(dir_.Path() / "run", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+    }
+
+    void StartTray()
+    {
+        tray_ = std::make_unique<TChild>(
+            std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype",
+                                     "pixel", "--width", "100", "--height", "32"},
+            false);
+        ASSERT_TRUE(tray_->Started()) << tray_->Error();
+        ASSERT_TRUE(WaitForNotificationArea()) << "trayer did not start";
+    }
+
+    void TearDown() override
+    {
+        program_.reset();
+        tray_.reset();
+        if (x_)
+            XCloseDisplay(x_);
+        server_.reset();
+    }
+
+    void StartProgram()
+    {
+        program_ = std::make_unique<TBackgroundProgram>(
+            std::vector<std::string>{dir_ / "scenarix"},
+            std::vector<std::string>{"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + (dir_ / "run")});
+    }
+
+    TRgb RootPixel(int x, int y)
+    {
+        XImage* image = XGetImage(x_, DefaultRootWindow(x_), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return {-1, -1, -1};
+        const unsigned long value = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return {static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 8 & 0xFF),
+                static_cast<int>(value & 0xFF)};
+    }
+
+    // Waits until the root window shows a colour other than `other` (at a spot away from the
+    // tray) and returns it.
+    std::optional<TRgb> WaitForRootChange(const TRgb& other)
+    {
+        for (int i = 0; i < 250; ++i) {
+            const TRgb now = RootPixel(200, 300);
+            if (!(now == other))
+                return now;
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+    // Mapped windows of the program (class "scenarix") anywhere in the tree, with their place
+    // on the screen.
+    struct TFound {
+        Window Id;
+        int X, Y, Width, Height;
+        bool TopLevel;
+    };
+    std::vector<TFound> ProgramWindows()
+    {
+        std::vector<TFound> found;
+        Collect(DefaultRootWindow(x_), true, found);
+        return found;
+    }
+    void Collect(Window window, bool isRoot, std::vector<TFound>& found)
+    {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(x_, window, &root, &parent, &children, &count))
+            return;
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes;
+            XClassHint hint{};
+            if (XGetWindowAttributes(x_, children[i], &attributes) &&
+                attributes.map_state == IsViewable && XGetClassHint(x_, children[i], &hint)) {
+                if (hint.res_name && std::string(hint.res_name) == "scenarix") {
+                    int x = 0, y = 0;
+                    Window child = 0;
+                    XTranslateCoordinates(x_, children[i], DefaultRootWindow(x_), 0, 0, &x, &y,
+                                          &child);
+                    found.push_back(
+                        {children[i], x, y, attributes.width, attributes.height, isRoot});
+                }
+                XFree(hint.res_name);
+                XFree(hint.res_class);
+            }
+            Collect(children[i], false, found);
+        }
+        if (children)
+            XFree(children);
+    }
+
+    std::optional<TFound> WaitForTrayIcon()
+    {
+        for (int i = 0; i < 750; ++i) {
+            for (const auto& w : ProgramWindows())
+                if (!w.TopLevel)
+                    return w; // embedded in trayer's panel
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+    std::optional<TFound> WaitForMenu()
+    {
+        for (int i = 0; i < 250; ++i) {
+            for (const auto& w : ProgramWindows())
+                if (w.TopLevel && w.Height > 100)
+                    return w;
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+    // The menu closed, and its pointer grab with it: a click that comes sooner only closes it.
+    bool WaitForMenuGone()
+    {
+        for (int i = 0; i < 250; ++i) {
+            bool open = false;
+            for (const auto& w : ProgramWindows())
+                open = open || (w.TopLevel && w.Height > 100);
+            if (!open) {
+                std::this_thread::sleep_for(300ms);
+                return true;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    // Waits until the notification area has taken its place on the screen (owns the
+    // system-tray selection).
+    bool WaitForNotificationArea()
+    {
+        const Atom selection = XInternAtom(x_, "_NET_SYSTEM_TRAY_S0", False);
+        for (int i = 0; i < 500; ++i) {
+            if (XGetSelectionOwner(x_, selection) != None)
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    void Xdotool(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto r = testing::RunProgram(argv);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    }
+
+    TTempDir dir_;
+    std::string settings_;
+    std::string display_;
+    Display* x_ = nullptr;
+    std::unique_ptr<TChild> server_;
+    std::unique_ptr<TChild> tray_;
+    std::unique_ptr<TBackgroundProgram> program_;
+};
+
+TEST_F(TrayEndToEnd, ClickChangesMenuCommandsAndExit)
+{
+    StartTray();
+    StartProgram();
+    const auto icon = WaitForTrayIcon();
+    ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
+    const std::string iconX = std::to_string(icon->X + icon->Width / 2);
+    const std::string iconY = std::to_string(icon->Y + icon->Height / 2);
+    const TRgb red{255, 0, 0}, blue{0, 0, 255};
+
+    // A left click shows the first picture, tiled over the whole root window.
+    const TRgb before = RootPixel(200, 300);
+    Xdotool({"mousemove", iconX, iconY, "click", "1"});
+    const auto first = WaitForRootChange(before);
+    ASSERT_TRUE(first) << "a left click did not change the wallpaper";
+    ASSERT_TRUE(*first == red || *first == blue);
+    EXPECT_TRUE(RootPixel(0, 0) == *first && RootPixel(799, 599) == *first);
+    const TRgb second = *first == red ? blue : red;
+
+    // The right click opens the menu; its "Change Wallpaper now" (accelerator n) shows the next
+    // picture.
+    Xdotool({"mousemove", iconX, iconY, "click", "3"});
+    const auto menu = WaitForMenu();
+    ASSERT_TRUE(menu) << "no menu after a right click";
+    EXPECT_GE(menu->Height, 8 * 15) << "the menu has eight items and two separators";
+    Xdotool({"key", "n"});
+    const auto next = WaitForRootChange(*first);
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(*next == second);
+
+    // "Exit Scenaria" (accelerator e) ends the program with code 0.
+    ASSERT_TRUE(WaitForMenuGone());
+    Xdotool({"mousemove", iconX, iconY, "click", "3"});
+    ASSERT_TRUE(WaitForMenu());
+    Xdotool({"key", "e"});
+    EXPECT_EQ(program_->WaitFor(10s), std::optional<int>(0));
+
+    // Two changes from -1: position 1 is stored, and nothing else in the file changed.
+    std::string expected = settings_;
+    expected.replace(expected.find("LastIndex=-1"), 12, "LastIndex=1");
+    EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), expected);
+}
+
+TEST_F(TrayEndToEnd, IconAppearsWhenTheNotificationAreaStartsLater)
+{
+    StartProgram();
+    std::this_thread::sleep_for(1s);
+    EXPECT_FALSE(program_->WaitFor(0ms)) << "the program waits without a notification area";
+    StartTray();
+    EXPECT_TRUE(WaitForTrayIcon()) << "the icon never came once the notification area started";
+}
+
+} // namespace
+} // namespace scenaria

@@ -683,23 +683,23 @@ TEST(PixelGraphicTest, ClipboardRefusesBadBlocks)
         "Unknown clipboard format");
     EXPECT_THROW(back.LoadFromClipboardFormat(8, nullptr, 0), EPGUnknownClipboardFormat);
     ExpectThrowWithMessage<EPGBMPFileFormatReader>(
-        [&] { back.LoadFromClipboardFormat(8, clip.Data.data(), clip.Data.size() - 1); },
+        [&] { back.LoadFromClipboardFormat(8, clip.Data.data(), 39); },
         "BMP: Unexpected end of file");
     ExpectThrowWithMessage<EPGBMPFileFormatReader>(
-        [&] { back.LoadFromClipboardFormat(8, clip.Data.data(), 39); },
+        [&] { back.LoadFromClipboardFormat(8, clip.Data.data(), 40 + 4 * 255); },
         "BMP: Unexpected end of file");
     // A header that claims a huge picture in a small block allocates nothing.
     auto huge = clip.Data;
     huge[4] = huge[5] = 0xFF;
     huge[8] = huge[9] = 0x7F;
-    EXPECT_THROW(back.LoadFromClipboardFormat(8, huge.data(), huge.size()), EPGBMPFileFormatReader);
+    EXPECT_THROW(back.LoadFromClipboardFormat(8, huge.data(), huge.size()), EPixelGraphic);
     auto planes = clip.Data;
     planes[12] = 2;
     ExpectThrowWithMessage<EPGBMPFileFormatReader>(
         [&] { back.LoadFromClipboardFormat(8, planes.data(), planes.size()); },
         "BMP: BitmapInfoHeader.biPlanes invalid");
     auto bits = clip.Data;
-    bits[14] = 16;
+    bits[14] = 3;
     ExpectThrowWithMessage<EPGBMPFileFormatReader>(
         [&] { back.LoadFromClipboardFormat(8, bits.data(), bits.size()); },
         "BMP: BitmapInfoHeader.biBitCount invalid");
@@ -709,6 +709,29 @@ TEST(PixelGraphicTest, ClipboardRefusesBadBlocks)
         [&] { back.LoadFromClipboardFormat(8, header.data(), header.size()); },
         "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader");
     EXPECT_TRUE(back.Empty());
+}
+
+TEST(PixelGraphicTest, ClipboardBlockIsABitmapWithoutItsFileHeader)
+{
+    // Cut inside its rows, it loads like a cut bitmap file: the missing top rows stay 0.
+    TPixelGraphic g;
+    g.SetSize(2, 2, bc8Bit);
+    g.SetPaletteIdent(pGray256);
+    g.SetPixel(0, 0, 7);
+    g.SetPixel(0, 1, 9);
+    TClipboardData clip = g.SaveToClipboardFormat();
+    TPixelGraphic back;
+    back.LoadFromClipboardFormat(8, clip.Data.data(), clip.Data.size() - 4);
+    EXPECT_EQ(back.GetPixel(0, 1), 9u);
+    EXPECT_EQ(back.GetPixel(0, 0), 0u);
+    // The depths a bitmap may have are taken, 16 bits with its 5-5-5 layout among them.
+    const std::uint8_t sixteen[] = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 16, 0, 0, 0, 0, 0,
+                                    4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                    0x1F, 0x7C, 0, 0};
+    back.LoadFromClipboardFormat(8, sixteen, sizeof sixteen);
+    EXPECT_EQ(back.BitCount(), bc24Bit);
+    EXPECT_EQ(GetRValue(back.GetPixelColor(0, 0)), 255);
+    EXPECT_EQ(GetBValue(back.GetPixelColor(0, 0)), 255);
 }
 
 TEST(PixelGraphicTest, ClipboardReadsTopDownRows)

@@ -20,6 +20,7 @@
 #include "imaging/FileFormats.h"
 #include "imaging/formats/Bmp.h"
 #include "imaging/formats/Jpeg.h"
+#include "imaging/formats/Png.h"
 
 namespace scenaria {
 
@@ -31,12 +32,14 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddReader(std::make_unique<TJPGFileFormatReader>());
     registry.AddReader(std::make_unique<TJPEGFileFormatReader>());
     registry.AddReader(std::make_unique<TJIFFileFormatReader>());
+    registry.AddReader(std::make_unique<TPNGFileFormatReader>());
 
     registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
     registry.AddWriter(std::make_unique<TDIBFileFormatWriter>());
     registry.AddWriter(std::make_unique<TJPGFileFormatWriter>());
     registry.AddWriter(std::make_unique<TJPEGFileFormatWriter>());
     registry.AddWriter(std::make_unique<TJIFFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TPNGFileFormatWriter>());
 
     registry.SetStreamWriter(std::make_unique<TBMPFileFormatWriter>());
 }

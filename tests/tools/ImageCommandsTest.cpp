@@ -33,6 +33,23 @@ TEST(ToolInfo, PrintsWhatTheReaderSees)
                      "images: 1\n");
 }
 
+TEST(ToolInfo, DescribesPngFiles)
+{
+    const auto r = RunTool({"info", Data("pngsuite/tbbn3p08.png")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "format: Portable Network Graphics\n"
+                     "width: 32\n"
+                     "height: 32\n"
+                     "bits: 8\n"
+                     "colors: 256\n"
+                     "subformat: palette\n"
+                     "remark: (gama, plte, trns, bkgd)\n"
+                     "images: 1\n");
+    const auto broken = RunTool({"info", Data("pngsuite/xhdn0g08.png")});
+    EXPECT_EQ(broken.ExitCode, 1);
+    EXPECT_EQ(broken.Err, "PNG: IHDR: CRC error\n");
+}
+
 TEST(ToolInfo, FailuresGiveTheLibraryMessage)
 {
     TTempDir dir;
@@ -123,6 +140,33 @@ TEST(ToolConvert, WritesJpegAtTheQualityAsked)
     image.LoadFromFile(bmp);
     EXPECT_EQ(image.Width(), 127);
     EXPECT_EQ(image.BitCount(), bc24Bit);
+}
+
+TEST(ToolConvert, WritesAndReadsPng)
+{
+    TTempDir dir;
+    const std::string png = dir / "picture.png";
+    auto r = RunTool({"convert", Data("bmpsuite/g/pal4.bmp"), png});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadFile(png).substr(1, 3), "PNG");
+    const std::string bmp = dir / "back.bmp";
+    r = RunTool({"convert", png, bmp});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    TPixelGraphic source, back;
+    source.LoadFromFile(Data("bmpsuite/g/pal4.bmp"));
+    back.LoadFromFile(bmp);
+    ASSERT_EQ(back.BitCount(), bc4Bit);
+    ASSERT_EQ(back.Width(), source.Width());
+    for (int y = 0; y < source.Height(); ++y)
+        for (int x = 0; x < source.Width(); ++x)
+            ASSERT_EQ(back.GetPixelColor(x, y), source.GetPixelColor(x, y)) << x << "," << y;
+
+    // A broken PNG fails with libpng's words and leaves no output.
+    const std::string out = dir / "out.bmp";
+    r = RunTool({"convert", Data("pngsuite/xcsn0g01.png"), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "PNG: IDAT: CRC error\n");
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
 TEST(ToolConvert, FailuresLeaveNoOutputBehind)

@@ -21,6 +21,7 @@
 #include "imaging/formats/Bmp.h"
 #include "imaging/formats/Jpeg.h"
 #include "imaging/formats/Png.h"
+#include "imaging/formats/Pcx.h"
 
 namespace scenaria {
 
@@ -33,6 +34,7 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddReader(std::make_unique<TJPEGFileFormatReader>());
     registry.AddReader(std::make_unique<TJIFFileFormatReader>());
     registry.AddReader(std::make_unique<TPNGFileFormatReader>());
+    registry.AddReader(std::make_unique<TPCXFileFormatReader>());
 
     registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
     registry.AddWriter(std::make_unique<TDIBFileFormatWriter>());

@@ -22,6 +22,7 @@
 #include "imaging/formats/Jpeg.h"
 #include "imaging/formats/Png.h"
 #include "imaging/formats/Pcx.h"
+#include "imaging/formats/Tga.h"
 
 namespace scenaria {
 
@@ -35,6 +36,7 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddReader(std::make_unique<TJIFFileFormatReader>());
     registry.AddReader(std::make_unique<TPNGFileFormatReader>());
     registry.AddReader(std::make_unique<TPCXFileFormatReader>());
+    registry.AddReader(std::make_unique<TTGAFileFormatReader>());
 
     registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
     registry.AddWriter(std::make_unique<TDIBFileFormatWriter>());
@@ -42,6 +44,7 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddWriter(std::make_unique<TJPEGFileFormatWriter>());
     registry.AddWriter(std::make_unique<TJIFFileFormatWriter>());
     registry.AddWriter(std::make_unique<TPNGFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TTGAFileFormatWriter>());
 
     registry.SetStreamWriter(std::make_unique<TBMPFileFormatWriter>());
 }

@@ -22,6 +22,7 @@
 #include "imaging/formats/Jpeg.h"
 #include "imaging/formats/Png.h"
 #include "imaging/formats/Pcx.h"
+#include "imaging/formats/Pnm.h"
 #include "imaging/formats/Tga.h"
 
 namespace scenaria {
@@ -36,6 +37,9 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddReader(std::make_unique<TJIFFileFormatReader>());
     registry.AddReader(std::make_unique<TPNGFileFormatReader>());
     registry.AddReader(std::make_unique<TPCXFileFormatReader>());
+    registry.AddReader(std::make_unique<TPBMFileFormatReader>());
+    registry.AddReader(std::make_unique<TPGMFileFormatReader>());
+    registry.AddReader(std::make_unique<TPPMFileFormatReader>());
     registry.AddReader(std::make_unique<TTGAFileFormatReader>());
 
     registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
@@ -44,6 +48,9 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddWriter(std::make_unique<TJPEGFileFormatWriter>());
     registry.AddWriter(std::make_unique<TJIFFileFormatWriter>());
     registry.AddWriter(std::make_unique<TPNGFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TPBMFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TPGMFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TPPMFileFormatWriter>());
     registry.AddWriter(std::make_unique<TTGAFileFormatWriter>());
 
     registry.SetStreamWriter(std::make_unique<TBMPFileFormatWriter>());

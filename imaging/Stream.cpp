@@ -147,7 +147,7 @@ void TPGFileStream::Close()
 
 std::size_t TPGMemoryStream::Read(void* buffer, std::size_t count)
 {
-    if (position_ >= data_.size())
+    if (position_ >= data_.size() || count == 0)
         return 0;
     const std::size_t n = std::min<std::size_t>(count, data_.size() - position_);
     std::memcpy(buffer, data_.data() + position_, n);
@@ -175,7 +175,7 @@ void TPGMemoryStream::Seek(std::uint64_t position)
 
 std::size_t TPGBufferStream::Read(void* buffer, std::size_t count)
 {
-    if (position_ >= size_)
+    if (position_ >= size_ || count == 0)
         return 0;
     const std::size_t n = std::min<std::size_t>(count, size_ - position_);
     std::memcpy(buffer, data_ + position_, n);

@@ -578,3 +578,22 @@ TEST(StreamingTest, LoadingNotifiesOnceAndResetsTheImage)
 
 } // namespace
 } // namespace scenaria
+
+namespace scenaria {
+namespace {
+
+TEST(StreamingTest, EmptyReadsTouchNoBuffer)
+{
+    // Readers ask for zero bytes (an empty colour table) with no buffer behind them.
+    const std::uint8_t bytes[] = {1, 2, 3};
+    TPGBufferStream buffer(bytes, sizeof bytes);
+    EXPECT_EQ(buffer.Read(nullptr, 0), 0u);
+    TPGMemoryStream memory(std::vector<std::uint8_t>{1, 2, 3});
+    EXPECT_EQ(memory.Read(nullptr, 0), 0u);
+    std::uint8_t out[4] = {};
+    EXPECT_EQ(buffer.Read(out, 4), 3u);
+    EXPECT_EQ(buffer.Read(out, 4), 0u);
+}
+
+} // namespace
+} // namespace scenaria

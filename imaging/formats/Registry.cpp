@@ -24,6 +24,7 @@
 #include "imaging/formats/Pcx.h"
 #include "imaging/formats/Pnm.h"
 #include "imaging/formats/Tga.h"
+#include "imaging/formats/Tiff.h"
 
 namespace scenaria {
 
@@ -41,6 +42,8 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddReader(std::make_unique<TPGMFileFormatReader>());
     registry.AddReader(std::make_unique<TPPMFileFormatReader>());
     registry.AddReader(std::make_unique<TTGAFileFormatReader>());
+    registry.AddReader(std::make_unique<TTIFFileFormatReader>());
+    registry.AddReader(std::make_unique<TTIFFFileFormatReader>());
 
     registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
     registry.AddWriter(std::make_unique<TDIBFileFormatWriter>());
@@ -52,6 +55,8 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddWriter(std::make_unique<TPGMFileFormatWriter>());
     registry.AddWriter(std::make_unique<TPPMFileFormatWriter>());
     registry.AddWriter(std::make_unique<TTGAFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TTIFFileFormatWriter>());
+    registry.AddWriter(std::make_unique<TTIFFFileFormatWriter>());
 
     registry.SetStreamWriter(std::make_unique<TBMPFileFormatWriter>());
 }

@@ -50,6 +50,23 @@ TEST(ToolInfo, DescribesPngFiles)
     EXPECT_EQ(broken.Err, "PNG: IHDR: CRC error\n");
 }
 
+TEST(ToolInfo, DescribesTiffFiles)
+{
+    const auto r = RunTool({"info", Data("libtiff-images/palette-1c-4b.tiff")});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(r.Out, "format: Tagged Image File Format\n"
+                     "width: 157\n"
+                     "height: 151\n"
+                     "bits: 4\n"
+                     "colors: 16\n"
+                     "subformat: M, Uncompr., RGB Palette\n"
+                     "remark: \n"
+                     "images: 1\n");
+    const auto fax = RunTool({"info", Data("generated/tiff-g4.tif")});
+    EXPECT_EQ(fax.ExitCode, 0) << fax.Err;
+    EXPECT_NE(fax.Out.find("remark: (Unsupported compression)\n"), std::string::npos) << fax.Out;
+}
+
 TEST(ToolInfo, FailuresGiveTheLibraryMessage)
 {
     TTempDir dir;
@@ -167,6 +184,39 @@ TEST(ToolConvert, WritesAndReadsPng)
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "PNG: IDAT: CRC error\n");
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST(ToolConvert, WritesAndReadsTiff)
+{
+    TTempDir dir;
+    const std::string tif = dir / "picture.TIFF";
+    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), tif});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_EQ(ReadFile(tif).substr(0, 4), std::string("II*\0", 4));
+    const std::string png = dir / "back.png";
+    r = RunTool({"convert", tif, png});
+    ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    TPixelGraphic source, back;
+    source.LoadFromFile(Data("bmpsuite/g/rgb24.bmp"));
+    back.LoadFromFile(png);
+    ASSERT_EQ(back.Width(), source.Width());
+    ASSERT_EQ(back.Height(), source.Height());
+    for (int y = 0; y < source.Height(); ++y)
+        for (int x = 0; x < source.Width(); ++x)
+            ASSERT_EQ(back.GetPixel(x, y), source.GetPixel(x, y)) << x << "," << y;
+
+    // TIFF stores no two-colour palette but black and white: that needs --force.
+    const std::string out = dir / "one.tif";
+    r = RunTool({"convert", Data("bmpsuite/g/pal1bg.bmp"), out});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(out));
+    r = RunTool({"convert", Data("bmpsuite/g/pal1bg.bmp"), out, "--force"});
+    EXPECT_EQ(r.ExitCode, 0) << r.Err;
+    EXPECT_NE(RunTool({"info", out}).Out.find("bits: 4\n"), std::string::npos);
+
+    r = RunTool({"convert", Data("generated/tiff-g4.tif"), dir / "fax.bmp"});
+    EXPECT_EQ(r.ExitCode, 1);
+    EXPECT_EQ(r.Err, "TIFF: Unsupported compression Group 4 Fax\n");
 }
 
 TEST(ToolConvert, FailuresLeaveNoOutputBehind)

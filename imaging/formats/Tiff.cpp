@@ -826,7 +826,10 @@ void TTIFFileFormatWriter::WriteImage(TPGStream& stream, TPixelGraphic& image,
     const std::uint32_t width = static_cast<std::uint32_t>(image.Width());
     const std::uint32_t height = static_cast<std::uint32_t>(image.Height());
 
-    const bool gray = image.PaletteIdent() == pGray16 || image.PaletteIdent() == pGray256;
+    // Only the grey scale that fills the depth is stored as grey; sixteen greys in an 8-bit
+    // picture are a palette like any other.
+    const bool gray = (image.BitCount() == bc4Bit && image.PaletteIdent() == pGray16) ||
+                      (image.BitCount() == bc8Bit && image.PaletteIdent() == pGray256);
     const bool cmyk = image.BitCount() == bc24Bit && TIFFWriteCMYK;
     std::uint64_t rowSize = 0;
     std::uint32_t samples = 1, photometric = phBlackIsZero, bits = 8;

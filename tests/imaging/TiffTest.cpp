@@ -832,9 +832,16 @@ TEST(TiffWriterTest, TheDirectoryHasTheStatedEntriesAndValues)
     EXPECT_EQ(p.Fields[282].second, (std::vector<std::uint32_t>{150, 2}));
     EXPECT_EQ(p.Fields[278].second, std::vector<std::uint32_t>{3}); // never more than the height
     EXPECT_EQ(p.Fields[273].second.size(), 1u);
-    // Grey pictures have no map.
+    // Grey pictures have no map, unless their greys do not fill the depth.
     image.SetPaletteIdent(pGray16);
     EXPECT_EQ(Parse(Saved(image, "tif")).Fields.count(320), 0u);
+    image.SetSize(5, 3, bc8Bit);
+    image.SetPixel(1, 0, 15);
+    const std::string file = Saved(image, "tif");
+    EXPECT_EQ(Parse(file).Fields[262].second, std::vector<std::uint32_t>{3});
+    TPixelGraphic back;
+    LoadBytes(back, file);
+    EXPECT_EQ(back.GetPixelColor(1, 0), RGB(255, 255, 255));
 }
 
 TEST(TiffWriterTest, PackBitsKeepsRunsOfTwoInsideLiterals)

@@ -237,6 +237,26 @@ void DecodeRle(const std::vector<std::uint8_t>& buffer, TPixelGraphic& image, bo
     }
 }
 
+// A cut file still loads with its missing rows black, but a few bytes must not make the reader
+// set aside a huge picture: the pixels may outgrow what the stream still holds only so far
+// (sixteenfold for plain rows, more for run-length data, which packs up to 255 pixels into two
+// bytes), apart from a fixed allowance that every ordinary picture fits in.
+void CheckDeclaredSize(std::int64_t width, int rows, int bits, bool runLength,
+                       std::uint64_t remaining)
+{
+    constexpr std::uint64_t Allowance = std::uint64_t{8} << 20;
+    if (width <= 0 || rows <= 0)
+        return;
+    const std::uint64_t pixelBytes =
+        (static_cast<std::uint64_t>(bits) * static_cast<std::uint64_t>(width) + 31) / 32 * 4 *
+        static_cast<std::uint64_t>(rows);
+    if (pixelBytes > MaxImageBytes)
+        throw EPGInvalidSize(PGMessage(pgmInvalidSize, "image"));
+    const std::uint64_t factor = runLength ? 1024 : 16;
+    if (pixelBytes > Allowance && pixelBytes / factor > remaining)
+        Fail(pgmUnexpectedEndOfFile);
+}
+
 void ReadOs2Body(TPGStream& stream, TPixelGraphic& image)
 {
     std::uint8_t h[CoreHeaderBytes];
@@ -249,6 +269,7 @@ void ReadOs2Body(TPGStream& stream, TPixelGraphic& image)
     const int capacity = bits == 24 ? 0 : 1 << bits;
     if (std::uint64_t{3} * capacity > stream.Remaining())
         Fail(pgmUnexpectedEndOfFile);
+    CheckDeclaredSize(Get16(h + 4), Get16(h + 6), bits, false, stream.Remaining());
     image.SetSize(Get16(h + 4), Get16(h + 6), NumToBitCount(bits));
     if (capacity == 0) {
         image.SetPaletteCount(0);
@@ -369,6 +390,7 @@ void ReadWindowsBody(TPGStream& stream, TPixelGraphic& image)
                 masks[i] = Get32(m + 4 * i);
         }
         SkipAll(stream, std::uint64_t{4} * h.ColorsUsed);
+        CheckDeclaredSize(h.Width, rows, h.Bits, false, stream.Remaining());
         image.SetSize(h.Width, rows, bc24Bit);
         image.SetPaletteIdent(pTrueColor);
         if (h.Bits == 24) {
@@ -387,6 +409,8 @@ void ReadWindowsBody(TPGStream& stream, TPixelGraphic& image)
     const std::uint32_t stored = h.ColorsUsed == 0 ? capacity : h.ColorsUsed;
     if (std::uint64_t{4} * stored > stream.Remaining())
         Fail(pgmUnexpectedEndOfFile);
+    CheckDeclaredSize(h.Width, rows, h.Bits, h.Compression != biRGB,
+                      stream.Remaining() - std::uint64_t{4} * stored);
     image.SetSize(h.Width, rows, bitCount);
     // A table longer than the pixels can address still occupies its declared length; only the
     // entries the pixels can use are kept.

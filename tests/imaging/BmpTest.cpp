@@ -409,6 +409,34 @@ TEST(BmpReaderTest, FileCutInsideItsRowsKeepsTheMissingTopRowsAtZero)
     EXPECT_EQ(image.GetPixel(1, 0), 0u);
 }
 
+TEST(BmpReaderTest, AFewBytesCannotClaimAHugePicture)
+{
+    // 6000 x 4000 at 24 bits is 72 MB of rows: a cut copy that still holds more than a
+    // sixteenth of them loads, a header with next to nothing behind it is refused at once.
+    TBmpFields fields;
+    fields.Bits = 24;
+    fields.Width = 6000;
+    fields.Height = 4000;
+    fields.Pixels = std::string(100, '\x40');
+    EXPECT_EQ(ErrorOf(MakeBmp(fields)), "BMP: Unexpected end of file");
+    fields.Pixels = std::string(72'000'000 / 15, '\x40');
+    TPixelGraphic image;
+    LoadBytes(image, MakeBmp(fields));
+    EXPECT_EQ(image.Width(), 6000);
+    EXPECT_EQ(image.GetPixel(0, 3999), RGB(0x40, 0x40, 0x40));
+    EXPECT_EQ(image.GetPixel(0, 0), 0u);
+
+    // Run-length data packs far more, yet not a whole screen into a few bytes.
+    TBmpFields rle;
+    rle.Bits = 8;
+    rle.Compression = 1;
+    rle.Width = 20000;
+    rle.Height = 20000;
+    rle.Palette = testing::GrayPalette(256);
+    rle.Pixels = std::string("\0\1", 2);
+    EXPECT_EQ(ErrorOf(MakeBmp(rle)), "BMP: Unexpected end of file");
+}
+
 TEST(BmpReaderTest, PixelsAreReadRightAfterTheTableWhateverTheStoredOffset)
 {
     TBmpFields fields;

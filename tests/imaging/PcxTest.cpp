@@ -18,7 +18,7 @@ using testing::ReadFile;
 using testing::TTempDir;
 
 // A Paintbrush file put together field by field; Data holds the encoded scanlines.
-struct TPcxSpec {
+struct TPcxLayout {
     int Version = 5;
     int Bits = 8;
     int Planes = 1;
@@ -32,7 +32,7 @@ struct TPcxSpec {
     std::string Tail; // after the data, e.g. the end palette
 };
 
-std::string MakePcx(const TPcxSpec& s)
+std::string MakePcx(const TPcxLayout& s)
 {
     std::string file(128, '\0');
     file[0] = 10;
@@ -82,7 +82,7 @@ TEST(PcxReaderTest, ReadsTheFourLayouts)
     TPixelGraphic image;
 
     // 1 bit: the header palette is not used, and stored bits beyond the width are dropped.
-    TPcxSpec one;
+    TPcxLayout one;
     one.Bits = 1;
     one.Width = 10;
     one.Height = 2;
@@ -100,7 +100,7 @@ TEST(PcxReaderTest, ReadsTheFourLayouts)
 
     // 4 bits in four planes, each pixel one bit of each plane; version 5 takes the header
     // palette.
-    TPcxSpec four;
+    TPcxLayout four;
     four.Bits = 1;
     four.Planes = 4;
     four.Width = 3;
@@ -119,7 +119,7 @@ TEST(PcxReaderTest, ReadsTheFourLayouts)
     EXPECT_EQ(image.GetPixelColor(0, 0), RGB(144, 111, 9));
 
     // 8 bits with the palette at the end of the file.
-    TPcxSpec eight;
+    TPcxLayout eight;
     eight.Width = 3;
     eight.Height = 2;
     eight.BytesPerLine = 4;
@@ -133,7 +133,7 @@ TEST(PcxReaderTest, ReadsTheFourLayouts)
     EXPECT_EQ(image.GetPixelColor(1, 0), RGB(0xC8, 255 - 0xC8, 7));
 
     // 24 bits as a red, a green and a blue plane.
-    TPcxSpec rgb;
+    TPcxLayout rgb;
     rgb.Planes = 3;
     rgb.Width = 2;
     rgb.Data = Encode(std::string("\x10\x20\x30\x40\xff\x01", 6));
@@ -145,19 +145,19 @@ TEST(PcxReaderTest, ReadsTheFourLayouts)
 
 TEST(PcxReaderTest, VersionThreeFourBitFilesShowTheSystemColours)
 {
-    TPcxSpec spec;
-    spec.Bits = 1;
-    spec.Planes = 4;
-    spec.Width = 1;
-    spec.HeaderPalette = std::string(48, '\x05');
-    spec.Data = Encode(std::string("\x80\x00\x00\x00\x00\x00\x80\x00", 8)); // pixel 9
+    TPcxLayout layout;
+    layout.Bits = 1;
+    layout.Planes = 4;
+    layout.Width = 1;
+    layout.HeaderPalette = std::string(48, '\x05');
+    layout.Data = Encode(std::string("\x80\x00\x00\x00\x00\x00\x80\x00", 8)); // pixel 9
     TPixelGraphic image;
-    spec.Version = 3;
-    LoadAs(image, MakePcx(spec), "");
+    layout.Version = 3;
+    LoadAs(image, MakePcx(layout), "");
     EXPECT_EQ(image.PaletteIdent(), pSys16);
     EXPECT_EQ(image.GetPixelColor(0, 0), RGB(255, 0, 0));
-    spec.Version = 5;
-    LoadAs(image, MakePcx(spec), "");
+    layout.Version = 5;
+    LoadAs(image, MakePcx(layout), "");
     EXPECT_EQ(image.PaletteIdent(), pUnknown);
     EXPECT_EQ(image.GetPixelColor(0, 0), RGB(5, 5, 5));
 }
@@ -165,28 +165,28 @@ TEST(PcxReaderTest, VersionThreeFourBitFilesShowTheSystemColours)
 TEST(PcxReaderTest, UnknownLayoutsAndHeadersAreRejected)
 {
     const std::string unknown = "PCX: Unknown subformat";
-    TPcxSpec spec;
-    spec.Planes = 3;
-    spec.Data = Encode(std::string(6, '\x01'));
-    ASSERT_EQ(LoadError(MakePcx(spec), ""), "(loaded)");
+    TPcxLayout layout;
+    layout.Planes = 3;
+    layout.Data = Encode(std::string(6, '\x01'));
+    ASSERT_EQ(LoadError(MakePcx(layout), ""), "(loaded)");
     for (const int info : {0, 2, 3}) {
-        TPcxSpec grey = spec;
+        TPcxLayout grey = layout;
         grey.PaletteInfo = info;
         EXPECT_EQ(LoadError(MakePcx(grey), ""), unknown) << "palette information " << info;
     }
-    TPcxSpec reserved = spec;
+    TPcxLayout reserved = layout;
     reserved.Reserved = 1;
     EXPECT_EQ(LoadError(MakePcx(reserved), ""), unknown);
     for (const auto& [bits, planes] : std::vector<std::pair<int, int>>{
              {1, 2}, {1, 3}, {2, 1}, {4, 1}, {8, 2}, {8, 4}, {24, 1}}) {
-        TPcxSpec layout = spec;
-        layout.Bits = bits;
-        layout.Planes = planes;
-        EXPECT_EQ(LoadError(MakePcx(layout), ""), unknown) << bits << " bits, " << planes;
+        TPcxLayout odd = layout;
+        odd.Bits = bits;
+        odd.Planes = planes;
+        EXPECT_EQ(LoadError(MakePcx(odd), ""), unknown) << bits << " bits, " << planes;
     }
 
     // 8 bits: the end palette must start with its marker 12, 769 bytes from the end.
-    TPcxSpec eight;
+    TPcxLayout eight;
     eight.Data = Encode("\x01\x02");
     eight.Tail = EndPalette();
     ASSERT_EQ(LoadError(MakePcx(eight), ""), "(loaded)");
@@ -196,7 +196,7 @@ TEST(PcxReaderTest, UnknownLayoutsAndHeadersAreRejected)
     EXPECT_EQ(LoadError(MakePcx(eight), ""), unknown);
 
     // Scanlines too short for the width leave pixels no stored byte describes.
-    TPcxSpec narrow;
+    TPcxLayout narrow;
     narrow.Width = 10;
     narrow.BytesPerLine = 9;
     narrow.Data = Encode(std::string(9, '\x01'));
@@ -205,7 +205,7 @@ TEST(PcxReaderTest, UnknownLayoutsAndHeadersAreRejected)
     narrow.BytesPerLine = 10;
     narrow.Data = Encode(std::string(10, '\x01'));
     EXPECT_EQ(LoadError(MakePcx(narrow), ""), "(loaded)");
-    TPcxSpec narrowBits;
+    TPcxLayout narrowBits;
     narrowBits.Bits = 1;
     narrowBits.Width = 17;
     narrowBits.BytesPerLine = 2;
@@ -219,16 +219,16 @@ TEST(PcxReaderTest, UnknownLayoutsAndHeadersAreRejected)
 
 TEST(PcxReaderTest, RunsStopAtTheEndOfTheirScanline)
 {
-    TPcxSpec spec;
-    spec.Width = 4;
-    spec.Height = 2;
-    spec.BytesPerLine = 4;
+    TPcxLayout layout;
+    layout.Width = 4;
+    layout.Height = 2;
+    layout.BytesPerLine = 4;
     // A run of six 5s fills the first scanline and loses two; an empty run adds nothing; the
     // second scanline starts with the next stored byte.
-    spec.Data = std::string("\xc6\x05\xc0\x09\x01\x02\x03\x04", 8);
-    spec.Tail = EndPalette();
+    layout.Data = std::string("\xc6\x05\xc0\x09\x01\x02\x03\x04", 8);
+    layout.Tail = EndPalette();
     TPixelGraphic image;
-    LoadAs(image, MakePcx(spec), "");
+    LoadAs(image, MakePcx(layout), "");
     for (int x = 0; x < 4; ++x) {
         EXPECT_EQ(image.GetPixel(x, 0), 5u);
         EXPECT_EQ(image.GetPixel(x, 1), static_cast<std::uint32_t>(x + 1));
@@ -237,16 +237,16 @@ TEST(PcxReaderTest, RunsStopAtTheEndOfTheirScanline)
 
 TEST(PcxReaderTest, DataEndingEarlyFailsAfterTheRowsBefore)
 {
-    TPcxSpec spec;
-    spec.Planes = 3;
-    spec.Width = 4;
-    spec.Height = 3;
-    spec.BytesPerLine = 4;
+    TPcxLayout layout;
+    layout.Planes = 3;
+    layout.Width = 4;
+    layout.Height = 3;
+    layout.BytesPerLine = 4;
     const std::string rows = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c";
-    spec.Data = rows + rows + rows.substr(0, 5);
+    layout.Data = rows + rows + rows.substr(0, 5);
     TPixelGraphic image;
     try {
-        LoadAs(image, MakePcx(spec), "");
+        LoadAs(image, MakePcx(layout), "");
         ADD_FAILURE() << "loaded";
     } catch (const EPGPCXFileFormatReader& e) {
         EXPECT_STREQ(e.what(), "PCX: Unexpected end of file");
@@ -258,15 +258,15 @@ TEST(PcxReaderTest, DataEndingEarlyFailsAfterTheRowsBefore)
     EXPECT_EQ(image.GetPixel(0, 2), RGB(0, 0, 0));
 
     // A run whose value is missing is a file that ended too.
-    spec.Height = 1;
-    spec.Data = rows.substr(0, 11) + "\xc1";
-    EXPECT_EQ(LoadError(MakePcx(spec), ""), "PCX: Unexpected end of file");
+    layout.Height = 1;
+    layout.Data = rows.substr(0, 11) + "\xc1";
+    EXPECT_EQ(LoadError(MakePcx(layout), ""), "PCX: Unexpected end of file");
     // So is a header cut short.
-    EXPECT_EQ(LoadError(MakePcx(spec).substr(0, 100), ""), "PCX: Unexpected end of file");
+    EXPECT_EQ(LoadError(MakePcx(layout).substr(0, 100), ""), "PCX: Unexpected end of file");
 
     // A size that even runs of 63 could not fill from the bytes there fails before anything
     // is allocated for it.
-    TPcxSpec huge;
+    TPcxLayout huge;
     huge.Bits = 1;
     huge.Width = 8000;
     huge.Height = 8000;
@@ -286,11 +286,11 @@ TEST(PcxReaderTest, DataEndingEarlyFailsAfterTheRowsBefore)
 
 TEST(PcxReaderTest, ProgressBracketsTheRowsAndMayStopThem)
 {
-    TPcxSpec spec;
-    spec.Planes = 3;
-    spec.Width = 2;
-    spec.Height = 3;
-    spec.Data = Encode(std::string(18, '\x21'));
+    TPcxLayout layout;
+    layout.Planes = 3;
+    layout.Width = 2;
+    layout.Height = 3;
+    layout.Data = Encode(std::string(18, '\x21'));
     TPixelGraphic image;
     std::vector<int> steps;
     int started = 0, ended = 0;
@@ -301,24 +301,24 @@ TEST(PcxReaderTest, ProgressBracketsTheRowsAndMayStopThem)
         EXPECT_EQ(max, 3);
         abort = step == 1;
     };
-    LoadAs(image, MakePcx(spec), "");
+    LoadAs(image, MakePcx(layout), "");
     EXPECT_EQ(steps, (std::vector<int>{0, 1}));
     EXPECT_EQ(image.GetPixel(0, 1), RGB(0x21, 0x21, 0x21));
     EXPECT_EQ(image.GetPixel(0, 2), RGB(0, 0, 0));
     EXPECT_EQ(started, 1);
     EXPECT_EQ(ended, 1);
 
-    spec.Data.resize(10);
-    EXPECT_THROW(LoadAs(image, MakePcx(spec), ""), EPGPCXFileFormatReader);
+    layout.Data.resize(10);
+    EXPECT_THROW(LoadAs(image, MakePcx(layout), ""), EPGPCXFileFormatReader);
     EXPECT_EQ(ended, 2);
 }
 
 TEST(PcxReaderTest, OnlyTheFirstImageExists)
 {
-    TPcxSpec spec;
-    spec.Planes = 3;
-    spec.Data = Encode("\x01\x02\x03");
-    const std::string file = MakePcx(spec);
+    TPcxLayout layout;
+    layout.Planes = 3;
+    layout.Data = Encode("\x01\x02\x03");
+    const std::string file = MakePcx(layout);
     TPGBufferStream stream(file.data(), file.size());
     TPixelGraphic image;
     try {
@@ -331,45 +331,45 @@ TEST(PcxReaderTest, OnlyTheFirstImageExists)
 
 TEST(PcxInfoTest, DescribesVersionsAndDepthsFromTheHeader)
 {
-    const auto info = [](const TPcxSpec& spec, int index = 0) {
-        const std::string file = MakePcx(spec);
+    const auto info = [](const TPcxLayout& layout, int index = 0) {
+        const std::string file = MakePcx(layout);
         TPGBufferStream stream(file.data(), file.size());
         TPGImageInfo result;
         TPCXFileFormatReader().GetInfo(stream, index, result);
         return result;
     };
-    TPcxSpec spec;
-    spec.Width = 640;
-    spec.Height = 480;
+    TPcxLayout layout;
+    layout.Width = 640;
+    layout.Height = 480;
     const std::pair<int, const char*> versions[] = {{0, "Version 2.5 (0)"},
                                                     {2, "Version 2.8 (2) with Palette"},
                                                     {3, "Version 2.8 (3) without Palette"},
                                                     {5, "Version 3.0 (5)"},
                                                     {4, ""}};
     for (const auto& [version, text] : versions) {
-        spec.Version = version;
-        EXPECT_EQ(info(spec).Subformat, text);
+        layout.Version = version;
+        EXPECT_EQ(info(layout).Subformat, text);
     }
-    TPGImageInfo i = info(spec);
+    TPGImageInfo i = info(layout);
     EXPECT_EQ(i.Width, 640);
     EXPECT_EQ(i.Height, 480);
     EXPECT_EQ(i.BitsPerPixel, 8);
     EXPECT_EQ(i.Colors, "256");
     EXPECT_EQ(i.ImageCount, 1);
-    spec.Planes = 3;
-    EXPECT_EQ(info(spec).Colors, "16.7M");
-    spec.Bits = 1;
-    spec.Planes = 4;
-    EXPECT_EQ(info(spec).Colors, "16");
-    EXPECT_EQ(info(spec).BitsPerPixel, 4);
-    spec.Planes = 1;
-    EXPECT_EQ(info(spec).Colors, "2");
+    layout.Planes = 3;
+    EXPECT_EQ(info(layout).Colors, "16.7M");
+    layout.Bits = 1;
+    layout.Planes = 4;
+    EXPECT_EQ(info(layout).Colors, "16");
+    EXPECT_EQ(info(layout).BitsPerPixel, 4);
+    layout.Planes = 1;
+    EXPECT_EQ(info(layout).Colors, "2");
 
-    spec.PaletteInfo = 2;
-    EXPECT_THROW(info(spec), EPGPCXFileFormatReader);
-    spec.PaletteInfo = 1;
+    layout.PaletteInfo = 2;
+    EXPECT_THROW(info(layout), EPGPCXFileFormatReader);
+    layout.PaletteInfo = 1;
     try {
-        info(spec, 1);
+        info(layout, 1);
         ADD_FAILURE() << "index 1 was accepted";
     } catch (const EPGPCXFileFormatReader& e) {
         EXPECT_STREQ(e.what(), "PCX: Invalid value for Index");

@@ -20,7 +20,7 @@ using testing::ReadFile;
 using testing::TTempDir;
 
 // A Targa file put together field by field.
-struct TTgaSpec {
+struct TTgaLayout {
     std::string Id;
     int MapType = 0;
     int ImageType = 2;
@@ -35,7 +35,7 @@ struct TTgaSpec {
     std::string Pixels;
 };
 
-std::string MakeTga(const TTgaSpec& s)
+std::string MakeTga(const TTgaLayout& s)
 {
     std::string file;
     file += static_cast<char>(s.Id.size());
@@ -54,14 +54,14 @@ std::string MakeTga(const TTgaSpec& s)
 }
 
 // The usual header fields; the rest keep their defaults.
-TTgaSpec Spec(int imageType, int width = 1, int height = 1, int depth = 24)
+TTgaLayout Layout(int imageType, int width = 1, int height = 1, int depth = 24)
 {
-    TTgaSpec spec;
-    spec.ImageType = imageType;
-    spec.Width = width;
-    spec.Height = height;
-    spec.Depth = depth;
-    return spec;
+    TTgaLayout layout;
+    layout.ImageType = imageType;
+    layout.Width = width;
+    layout.Height = height;
+    layout.Depth = depth;
+    return layout;
 }
 
 std::string Word(unsigned v)
@@ -75,12 +75,12 @@ TEST(TgaReaderTest, PixelDepthsAndMapEntriesItDoesNotReadAreRejected)
 {
     const std::string unsupported = "TGA: Not supported subformat";
     for (const int depth : {0, 1, 4, 15, 31, 48}) {
-        TTgaSpec spec;
-        spec.Depth = depth;
-        spec.Pixels = std::string(8, '\0');
-        EXPECT_EQ(LoadError(MakeTga(spec), "tga"), unsupported) << depth;
+        TTgaLayout layout;
+        layout.Depth = depth;
+        layout.Pixels = std::string(8, '\0');
+        EXPECT_EQ(LoadError(MakeTga(layout), "tga"), unsupported) << depth;
     }
-    TTgaSpec mapped;
+    TTgaLayout mapped;
     mapped.MapType = 1;
     mapped.ImageType = 1;
     mapped.MapLength = 2;
@@ -100,10 +100,10 @@ TEST(TgaReaderTest, PixelDepthsAndMapEntriesItDoesNotReadAreRejected)
     EXPECT_EQ(LoadError(MakeTga(mapped), "tga"), "(loaded)");
 
     // A header cut short is a stream that cannot give what was asked of it.
-    EXPECT_EQ(LoadError(MakeTga(TTgaSpec{}).substr(0, 17), "tga"), "Stream read error");
+    EXPECT_EQ(LoadError(MakeTga(TTgaLayout{}).substr(0, 17), "tga"), "Stream read error");
     try {
         TPixelGraphic image;
-        LoadAs(image, MakeTga(TTgaSpec{}).substr(0, 10), "tga");
+        LoadAs(image, MakeTga(TTgaLayout{}).substr(0, 10), "tga");
         ADD_FAILURE() << "loaded";
     } catch (const EReadError&) {
     }
@@ -111,13 +111,13 @@ TEST(TgaReaderTest, PixelDepthsAndMapEntriesItDoesNotReadAreRejected)
 
 TEST(TgaReaderTest, EightBitsWithoutAMapAreGray)
 {
-    TTgaSpec spec;
-    spec.ImageType = 3;
-    spec.Depth = 8;
-    spec.Width = 3;
-    spec.Pixels = std::string("\x00\x80\xff", 3);
+    TTgaLayout layout;
+    layout.ImageType = 3;
+    layout.Depth = 8;
+    layout.Width = 3;
+    layout.Pixels = std::string("\x00\x80\xff", 3);
     TPixelGraphic image;
-    LoadAs(image, MakeTga(spec), "tga");
+    LoadAs(image, MakeTga(layout), "tga");
     ASSERT_EQ(image.BitCount(), bc8Bit);
     EXPECT_EQ(image.PaletteIdent(), pGray256);
     EXPECT_EQ(image.GetPixel(1, 0), 0x80u);
@@ -126,12 +126,12 @@ TEST(TgaReaderTest, EightBitsWithoutAMapAreGray)
 
 TEST(TgaReaderTest, FiveBitChannelsAreNotWidened)
 {
-    TTgaSpec spec;
-    spec.Depth = 16;
-    spec.Width = 4;
-    spec.Pixels = Word(0x7FFF) + Word(0x7C00) + Word(0x03E0) + Word(0x801F);
+    TTgaLayout layout;
+    layout.Depth = 16;
+    layout.Width = 4;
+    layout.Pixels = Word(0x7FFF) + Word(0x7C00) + Word(0x03E0) + Word(0x801F);
     TPixelGraphic image;
-    LoadAs(image, MakeTga(spec), "tga");
+    LoadAs(image, MakeTga(layout), "tga");
     ASSERT_EQ(image.BitCount(), bc24Bit);
     EXPECT_EQ(image.GetPixel(0, 0), RGB(248, 248, 248));
     EXPECT_EQ(image.GetPixel(1, 0), RGB(248, 0, 0));
@@ -139,7 +139,7 @@ TEST(TgaReaderTest, FiveBitChannelsAreNotWidened)
     EXPECT_EQ(image.GetPixel(3, 0), RGB(0, 0, 248)); // the top bit is not a colour
 
     // Map entries of 16 bits the same way; 32-bit entries drop their fourth byte.
-    TTgaSpec mapped;
+    TTgaLayout mapped;
     mapped.MapType = 1;
     mapped.ImageType = 1;
     mapped.MapLength = 2;
@@ -160,13 +160,13 @@ TEST(TgaReaderTest, FiveBitChannelsAreNotWidened)
 
 TEST(TgaReaderTest, ThirtyTwoBitPixelsLoadAsTwentyFourBit)
 {
-    TTgaSpec spec;
-    spec.Depth = 32;
-    spec.Width = 2;
-    spec.Descriptor = 8;
-    spec.Pixels = std::string("\x10\x20\x30\x00\x40\x50\x60\xff", 8);
+    TTgaLayout layout;
+    layout.Depth = 32;
+    layout.Width = 2;
+    layout.Descriptor = 8;
+    layout.Pixels = std::string("\x10\x20\x30\x00\x40\x50\x60\xff", 8);
     TPixelGraphic image;
-    LoadAs(image, MakeTga(spec), "tga");
+    LoadAs(image, MakeTga(layout), "tga");
     ASSERT_EQ(image.BitCount(), bc24Bit);
     EXPECT_EQ(image.GetPixel(0, 0), RGB(0x30, 0x20, 0x10));
     EXPECT_EQ(image.GetPixel(1, 0), RGB(0x60, 0x50, 0x40));
@@ -209,15 +209,15 @@ TEST(TgaReaderTest, EveryOrientationLandsTheSameWayRound)
             for (const int descriptor : {0x00, 0x10, 0x20, 0x30}) {
                 SCOPED_TRACE(std::to_string(depth) + " bits, descriptor " +
                              std::to_string(descriptor) + (encoded ? ", RLE" : ""));
-                TTgaSpec spec;
-                spec.ImageType = (depth == 8 ? 3 : 2) | (encoded ? 8 : 0);
-                spec.Depth = depth;
-                spec.Width = 3;
-                spec.Height = 2;
-                spec.Descriptor = descriptor;
-                spec.Pixels = StoredPixels(depth, descriptor, encoded);
+                TTgaLayout layout;
+                layout.ImageType = (depth == 8 ? 3 : 2) | (encoded ? 8 : 0);
+                layout.Depth = depth;
+                layout.Width = 3;
+                layout.Height = 2;
+                layout.Descriptor = descriptor;
+                layout.Pixels = StoredPixels(depth, descriptor, encoded);
                 TPixelGraphic image;
-                LoadAs(image, MakeTga(spec), "tga");
+                LoadAs(image, MakeTga(layout), "tga");
                 if (depth == 8) {
                     EXPECT_EQ(image.GetPixel(0, 0), 1u);
                     EXPECT_EQ(image.GetPixel(2, 1), 6u);
@@ -243,14 +243,14 @@ TEST(TgaReaderTest, RunLengthPacketsContinueIntoTheNextRow)
 {
     // 3 x 2, 24 bits: a run of four red pixels covers row one and the start of row two, then
     // two raw pixels finish it.
-    TTgaSpec spec;
-    spec.ImageType = 10;
-    spec.Width = 3;
-    spec.Height = 2;
-    spec.Descriptor = 0x20;
-    spec.Pixels = std::string("\x83\x00\x00\xff\x01\x00\xff\x00\xff\x00\x00", 11);
+    TTgaLayout layout;
+    layout.ImageType = 10;
+    layout.Width = 3;
+    layout.Height = 2;
+    layout.Descriptor = 0x20;
+    layout.Pixels = std::string("\x83\x00\x00\xff\x01\x00\xff\x00\xff\x00\x00", 11);
     TPixelGraphic image;
-    LoadAs(image, MakeTga(spec), "tga");
+    LoadAs(image, MakeTga(layout), "tga");
     EXPECT_EQ(image.GetPixel(2, 0), RGB(255, 0, 0));
     EXPECT_EQ(image.GetPixel(0, 1), RGB(255, 0, 0));
     EXPECT_EQ(image.GetPixel(1, 1), RGB(0, 255, 0));
@@ -265,7 +265,7 @@ TEST(TgaReaderTest, RunLengthPacketsContinueIntoTheNextRow)
 TEST(TgaReaderTest, DataEndingEarlyFailsAfterTheRowsBefore)
 {
     // Run-length data that stops in the last row: the rows before it stay.
-    TTgaSpec grey = Spec(11, 2, 3, 8);
+    TTgaLayout grey = Layout(11, 2, 3, 8);
     grey.Descriptor = 0x20;
     grey.Pixels = std::string("\x81\x10\x01\x20\x30\x80", 6);
     TPixelGraphic image;
@@ -284,17 +284,17 @@ TEST(TgaReaderTest, DataEndingEarlyFailsAfterTheRowsBefore)
               "TGA: Unexpected end of file");
 
     // Plain pixels, identification field and colour map are all checked against the data.
-    TTgaSpec spec;
-    spec.Width = 2;
-    spec.Height = 2;
-    spec.Pixels = std::string(11, '\x01');
-    EXPECT_EQ(LoadError(MakeTga(spec), "tga"), "TGA: Unexpected end of file");
-    spec.Pixels += '\x01';
-    EXPECT_EQ(LoadError(MakeTga(spec), "tga"), "(loaded)");
-    std::string cut = MakeTga(spec);
+    TTgaLayout layout;
+    layout.Width = 2;
+    layout.Height = 2;
+    layout.Pixels = std::string(11, '\x01');
+    EXPECT_EQ(LoadError(MakeTga(layout), "tga"), "TGA: Unexpected end of file");
+    layout.Pixels += '\x01';
+    EXPECT_EQ(LoadError(MakeTga(layout), "tga"), "(loaded)");
+    std::string cut = MakeTga(layout);
     cut[0] = 100;
     EXPECT_EQ(LoadError(cut, "tga"), "TGA: Unexpected end of file");
-    TTgaSpec mapped;
+    TTgaLayout mapped;
     mapped.MapType = 1;
     mapped.ImageType = 1;
     mapped.MapLength = 256;
@@ -306,7 +306,7 @@ TEST(TgaReaderTest, DataEndingEarlyFailsAfterTheRowsBefore)
     // The largest picture the header can declare, with almost nothing after it, fails before
     // anything is allocated, plain or run-length encoded.
     for (const int type : {2, 10}) {
-        TTgaSpec huge;
+        TTgaLayout huge;
         huge.ImageType = type;
         huge.Width = 0xFFFF;
         huge.Height = 0x4000;
@@ -323,19 +323,19 @@ TEST(TgaReaderTest, MapsStartingPastEntryZeroColourTheIndicesFromThere)
 {
     // Two stored entries for indices 2 and 3, as the format defines the first entry index;
     // ImageMagick reads them the same way.
-    TTgaSpec spec;
-    spec.MapType = 1;
-    spec.ImageType = 1;
-    spec.FirstEntry = 2;
-    spec.MapLength = 2;
-    spec.EntrySize = 24;
-    spec.Depth = 8;
-    spec.Width = 2;
-    spec.Descriptor = 0x20;
-    spec.Map = std::string("\x00\x00\xff\x00\xff\x00", 6);
-    spec.Pixels = "\x02\x03";
+    TTgaLayout layout;
+    layout.MapType = 1;
+    layout.ImageType = 1;
+    layout.FirstEntry = 2;
+    layout.MapLength = 2;
+    layout.EntrySize = 24;
+    layout.Depth = 8;
+    layout.Width = 2;
+    layout.Descriptor = 0x20;
+    layout.Map = std::string("\x00\x00\xff\x00\xff\x00", 6);
+    layout.Pixels = "\x02\x03";
     TTempDir dir;
-    const std::string file = dir.Write("first.tga", MakeTga(spec));
+    const std::string file = dir.Write("first.tga", MakeTga(layout));
     TPixelGraphic image;
     image.LoadFromFile(file);
     EXPECT_EQ(image.PaletteCount(), 4);
@@ -418,7 +418,7 @@ TEST(TgaWriterTest, WritesColourMappedAndTrueColourFiles)
     rgb.SaveToStreamAs(stream, "tga");
     const std::string file = testing::Bytes(stream.Data());
     ASSERT_EQ(file.size(), 18u + 5 * 3 * 3);
-    EXPECT_EQ(file.substr(0, 18), MakeTga(Spec(2, 5, 3)));
+    EXPECT_EQ(file.substr(0, 18), MakeTga(Layout(2, 5, 3)));
     // The bottom row comes first, blue, green, red.
     EXPECT_EQ(file.substr(18, 15), std::string(reinterpret_cast<const char*>(rgb.ScanLine(2)), 15));
 
@@ -434,7 +434,7 @@ TEST(TgaWriterTest, WritesColourMappedAndTrueColourFiles)
     TPGMemoryStream mapped;
     palette.SaveToStreamAs(mapped, "tga");
     const std::string bytes = testing::Bytes(mapped.Data());
-    TTgaSpec header = Spec(1, 4, 2, 8);
+    TTgaLayout header = Layout(1, 4, 2, 8);
     header.MapType = 1;
     header.MapLength = 3;
     header.EntrySize = 24;
@@ -500,8 +500,8 @@ TEST(TgaWriterTest, OtherResolutionsAreConvertedToAColourMapFirst)
 
 TEST(TgaInfoTest, DescribesTheImageType)
 {
-    const auto info = [](const TTgaSpec& spec, int index = 0) {
-        const std::string file = MakeTga(spec);
+    const auto info = [](const TTgaLayout& layout, int index = 0) {
+        const std::string file = MakeTga(layout);
         TPGBufferStream stream(file.data(), file.size());
         TPGImageInfo result;
         TTGAFileFormatReader().GetInfo(stream, index, result);
@@ -518,7 +518,7 @@ TEST(TgaInfoTest, DescribesTheImageType)
           TCase{9, "Run-length encoded", "Color-mapped"},
           TCase{10, "Run-length encoded", "True-color"},
           TCase{11, "Run-length encoded", "\"Black-and-white\""}}) {
-        const TPGImageInfo i = info(Spec(c.Type, 320, 200));
+        const TPGImageInfo i = info(Layout(c.Type, 320, 200));
         EXPECT_EQ(i.Subformat, c.Subformat);
         EXPECT_EQ(i.Remark, c.Remark);
         EXPECT_EQ(i.Width, 320);
@@ -527,25 +527,25 @@ TEST(TgaInfoTest, DescribesTheImageType)
     }
     for (const auto& [depth, colors] : std::vector<std::pair<int, const char*>>{
              {8, "256"}, {16, "65536"}, {24, "16.7M"}, {32, "16.7M ?"}}) {
-        const TPGImageInfo i = info(Spec(2, 1, 1, depth));
+        const TPGImageInfo i = info(Layout(2, 1, 1, depth));
         EXPECT_EQ(i.BitsPerPixel, depth);
         EXPECT_EQ(i.Colors, colors);
     }
     for (const int type : {0, 4, 32}) {
         try {
-            info(Spec(type));
+            info(Layout(type));
             ADD_FAILURE() << "type " << type << " was accepted";
         } catch (const EPGTGAFileFormatReader& e) {
             EXPECT_STREQ(e.what(), "TGA: Invalid value for ImageType");
         }
     }
     try {
-        info(Spec(2), 1);
+        info(Layout(2), 1);
         ADD_FAILURE() << "index 1 was accepted";
     } catch (const EPGTGAFileFormatReader& e) {
         EXPECT_STREQ(e.what(), "TGA: Invalid value for Index");
     }
-    const std::string file = MakeTga(Spec(2)) + "abc";
+    const std::string file = MakeTga(Layout(2)) + "abc";
     TPGBufferStream stream(file.data(), file.size());
     TPixelGraphic image;
     try {

@@ -3,6 +3,7 @@
 
 #include "imaging/Messages.h"
 #include "imaging/PixelGraphic.h"
+#include "imaging/ProgressScope.h"
 
 #include <algorithm>
 #include <array>
@@ -152,27 +153,6 @@ private:
 
     TAxisMode mode_;
     int src_, w_, W_, limit_;
-};
-
-// Calls OnProgressEnd also when the copy fails half-way.
-class TProgressScope {
-public:
-    explicit TProgressScope(TPixelGraphic& image) : image_(image) { image_.DoProgressStart(); }
-    ~TProgressScope() noexcept(false)
-    {
-        if (std::uncaught_exceptions() > exceptions_) {
-            try {
-                image_.DoProgressEnd();
-            } catch (...) {
-            }
-        } else {
-            image_.DoProgressEnd();
-        }
-    }
-
-private:
-    TPixelGraphic& image_;
-    int exceptions_ = std::uncaught_exceptions();
 };
 
 std::uint32_t RawIndex(const std::uint8_t* row, int x, TBitCount bitCount)

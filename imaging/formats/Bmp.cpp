@@ -1,4 +1,5 @@
 #include "imaging/formats/Bmp.h"
+#include "imaging/ProgressScope.h"
 
 #include "imaging/Messages.h"
 
@@ -60,29 +61,6 @@ void SkipAll(TPGStream& stream, std::uint64_t count)
         Fail(pgmUnexpectedEndOfFile);
     stream.Seek(stream.Position() + count);
 }
-
-// Fires OnProgressEnd however the body reader ends.
-class TProgressScope {
-public:
-    explicit TProgressScope(TPixelGraphic& image) : image_(image) { image_.DoProgressStart(); }
-    ~TProgressScope() noexcept(false)
-    {
-        if (std::uncaught_exceptions() > exceptions_) {
-            try {
-                image_.DoProgressEnd();
-            } catch (...) {
-            }
-        } else {
-            image_.DoProgressEnd();
-        }
-    }
-    TProgressScope(const TProgressScope&) = delete;
-    TProgressScope& operator=(const TProgressScope&) = delete;
-
-private:
-    TPixelGraphic& image_;
-    int exceptions_ = std::uncaught_exceptions();
-};
 
 // Reads n bytes in ten pieces with progress after each; short data is not an error (the rest
 // stays as it was). Returns false when the progress handler aborted.

@@ -5,6 +5,7 @@
 // and the size arithmetic that has to be checked before anything is allocated.
 
 #include "imaging/PixelGraphic.h"
+#include "imaging/ProgressScope.h"
 #include "imaging/Stream.h"
 
 #include <algorithm>
@@ -120,30 +121,6 @@ private:
     TPGStream& stream_;
     std::array<std::uint8_t, 1024> buffer_{};
     std::size_t used_ = 0;
-};
-
-// OnProgressStart now, OnProgressEnd however the scope is left; a handler that throws on the
-// way out of a failure does not replace the failure.
-class TProgressBracket {
-public:
-    explicit TProgressBracket(TPixelGraphic& image) : image_(image) { image_.DoProgressStart(); }
-    ~TProgressBracket() noexcept(false)
-    {
-        if (std::uncaught_exceptions() > exceptions_) {
-            try {
-                image_.DoProgressEnd();
-            } catch (...) {
-            }
-        } else {
-            image_.DoProgressEnd();
-        }
-    }
-    TProgressBracket(const TProgressBracket&) = delete;
-    TProgressBracket& operator=(const TProgressBracket&) = delete;
-
-private:
-    TPixelGraphic& image_;
-    int exceptions_ = std::uncaught_exceptions();
 };
 
 // a × b, or the largest value when that does not fit: sizes compared with what a stream holds

@@ -241,7 +241,7 @@ void TPCXFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
     if (image.Empty())
         return;
 
-    const TProgressBracket progress(image);
+    const TProgressScope progress(image);
     TByteInput input(stream, FailEnd);
     std::vector<std::uint8_t> line(static_cast<std::size_t>(lineLength));
     for (int y = 0; y < height; ++y) {

@@ -1,4 +1,5 @@
 #include "imaging/formats/Png.h"
+#include "imaging/ProgressScope.h"
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
@@ -375,29 +376,6 @@ private:
     bool writing_;
     png_structp png_ = nullptr;
     png_infop info_ = nullptr;
-};
-
-// Fires OnProgressEnd however reading or writing ends.
-class TProgressScope {
-public:
-    explicit TProgressScope(TPixelGraphic& image) : image_(image) { image_.DoProgressStart(); }
-    ~TProgressScope() noexcept(false)
-    {
-        if (std::uncaught_exceptions() > exceptions_) {
-            try {
-                image_.DoProgressEnd();
-            } catch (...) {
-            }
-        } else {
-            image_.DoProgressEnd();
-        }
-    }
-    TProgressScope(const TProgressScope&) = delete;
-    TProgressScope& operator=(const TProgressScope&) = delete;
-
-private:
-    TPixelGraphic& image_;
-    int exceptions_ = std::uncaught_exceptions();
 };
 
 // A sample of the file's depth as an 8-bit channel.

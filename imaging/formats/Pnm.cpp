@@ -233,7 +233,7 @@ void TPxMFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
 
     image.SetSize(static_cast<int>(width), static_cast<int>(height), BitCounts[family]);
     image.SetPaletteIdent(Palettes[family]);
-    const TProgressBracket progress(image);
+    const TProgressScope progress(image);
     ReadPixels(input, image, kind, maxval);
 }
 
@@ -315,7 +315,7 @@ void TPXMFileFormatWriter::Write(TPGStream& stream, TPixelGraphic& image) const
     if (family != famBitmap)
         output.Write("255\n", 4);
 
-    const TProgressBracket progress(image);
+    const TProgressScope progress(image);
     const std::size_t packed = (static_cast<std::size_t>(width) + 7) / 8;
     std::vector<std::uint8_t> bits(binary && family == famBitmap ? packed : 0);
     for (int y = 0; y < height; ++y) {

@@ -214,7 +214,7 @@ void TTGAFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
     const int height = h.Height;
     const bool rightToLeft = (h.Descriptor & RightToLeft) != 0;
     const bool topFirst = (h.Descriptor & TopFirst) != 0;
-    const TProgressBracket progress(image);
+    const TProgressScope progress(image);
     const std::size_t rowBytes = static_cast<std::size_t>(width) * bytesPerPixel;
 
     if (!h.Encoded() && (h.Depth == 8 || h.Depth == 24) && !rightToLeft) {
@@ -327,7 +327,7 @@ void TTGAFileFormatWriter::Write(TPGStream& stream, TPixelGraphic& image) const
     if (image.Empty())
         return;
 
-    const TProgressBracket progress(image);
+    const TProgressScope progress(image);
     const int width = image.Width();
     const int height = image.Height();
     const std::size_t rowBytes = static_cast<std::size_t>(width) * (trueColor ? 3 : 1);

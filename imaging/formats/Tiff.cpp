@@ -1,4 +1,5 @@
 #include "imaging/formats/Tiff.h"
+#include "imaging/ProgressScope.h"
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
@@ -369,29 +370,6 @@ void StripCountWarning(TPGWarningAction action)
     }
     FailRead(StripCountMessage);
 }
-
-// Fires OnProgressEnd however reading or writing ends.
-class TProgressScope {
-public:
-    explicit TProgressScope(TPixelGraphic& image) : image_(image) { image_.DoProgressStart(); }
-    ~TProgressScope() noexcept(false)
-    {
-        if (std::uncaught_exceptions() > exceptions_) {
-            try {
-                image_.DoProgressEnd();
-            } catch (...) {
-            }
-        } else {
-            image_.DoProgressEnd();
-        }
-    }
-    TProgressScope(const TProgressScope&) = delete;
-    TProgressScope& operator=(const TProgressScope&) = delete;
-
-private:
-    TPixelGraphic& image_;
-    int exceptions_ = std::uncaught_exceptions();
-};
 
 // PackBits data comes through a window of the stream, refilled as it empties.
 class TPackBitsInput {

@@ -1,13 +1,8 @@
 // Feeds arbitrary bytes to the PBM, PGM and PPM reader, then writes what loaded in the kind it
 // came as, ASCII and binary, and checks that both read back as the same picture.
 
-#include "imaging/FileFormats.h"
-#include "imaging/Stream.h"
+#include "fuzz/FuzzSupport.h"
 #include "imaging/formats/Pnm.h"
-
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
 
 using namespace scenaria;
 
@@ -29,37 +24,21 @@ bool SamePixels(TPixelGraphic& a, TPixelGraphic& b)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // Legitimately huge pictures would only exhaust the fuzzer's memory limit; their headers
-    // are still parsed here.
-    TPGImageInfo info;
-    try {
-        TPGBufferStream probe(data, size);
-        TPPMFileFormatReader().GetInfo(probe, 0, info);
-    } catch (const EPixelGraphic&) {
-    }
-    if (std::llabs(std::int64_t{info.Width} * info.Height) > 4'000'000)
-        return 0;
-
+    const TPPMFileFormatReader reader;
     TPixelGraphic image;
-    try {
-        TPGBufferStream stream(data, size);
-        TPPMFileFormatReader().Read(stream, image, 0);
-        image.IdentifyPalette();
-    } catch (const EPixelGraphic&) {
+    if (fuzz::TooLarge(reader, data, size) ||
+        !fuzz::Loads(image, data, size, [&reader](TPGStream& s, TPixelGraphic& i) {
+            reader.Read(s, i, 0);
+            i.IdentifyPalette();
+        }))
         return 0;
-    } catch (const EStreamError&) {
-        return 0;
-    }
     const char* extension = image.BitCount() == bc1Bit   ? "pbm"
                             : image.BitCount() == bc8Bit ? "pgm"
                                                          : "ppm";
     for (const bool binary : {false, true}) {
         PxMWriteBinary = binary;
-        TPGMemoryStream copy;
-        image.SaveToStreamAs(copy, extension);
-        copy.Seek(0);
         TPixelGraphic again;
-        again.LoadFromStream(copy);
+        fuzz::WriteAndRead(image, extension, again);
         if (!SamePixels(image, again))
             std::abort();
     }

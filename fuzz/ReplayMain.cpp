@@ -24,7 +24,7 @@ int RunFile(const std::filesystem::path& path)
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

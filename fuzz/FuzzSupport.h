@@ -1,0 +1,76 @@
+#pragma once
+// What the reader fuzz targets share: leaving out pictures too large for the fuzzer's memory
+// limit, loading with the reader's failures taken as the expected outcome, and writing a
+// loaded picture back out to check that it reads back the same.
+
+#include "imaging/FileFormats.h"
+#include "imaging/Stream.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace scenaria::fuzz {
+
+// Larger pictures are legitimate, but would only exhaust the fuzzer's memory limit.
+inline constexpr std::int64_t MaxPixels = 4'000'000;
+
+// True when the reader's own description of the data names a picture of more than maxPixels.
+// The description's parsing is fuzzed along the way; data it cannot describe is not too large.
+inline bool TooLarge(const TFileFormatReader& reader, const std::uint8_t* data, std::size_t size,
+                     int index = 0, std::int64_t maxPixels = MaxPixels)
+{
+    TPGImageInfo info;
+    try {
+        TPGBufferStream probe(data, size);
+        reader.GetInfo(probe, index, info);
+    } catch (const EPixelGraphic&) {
+    } catch (const EStreamError&) {
+    }
+    return std::llabs(std::int64_t{info.Width} * info.Height) > maxPixels;
+}
+
+// Loads the data with `read`; false when it refused them the library's way.
+inline bool Loads(TPixelGraphic& image, const std::uint8_t* data, std::size_t size,
+                  const std::function<void(TPGStream&, TPixelGraphic&)>& read)
+{
+    try {
+        TPGBufferStream stream(data, size);
+        read(stream, image);
+    } catch (const EPixelGraphic&) {
+        return false;
+    } catch (const EStreamError&) {
+        return false;
+    }
+    return true;
+}
+
+// Loads through the library's loading path (reader chosen by the data).
+inline bool Loads(TPixelGraphic& image, const std::uint8_t* data, std::size_t size)
+{
+    return Loads(image, data, size, [](TPGStream& s, TPixelGraphic& i) { i.LoadFromStream(s); });
+}
+
+// Writes the image in the format of the extension and reads the result back into `again`.
+inline void WriteAndRead(TPixelGraphic& image, const char* extension, TPixelGraphic& again)
+{
+    TPGMemoryStream copy;
+    image.SaveToStreamAs(copy, extension);
+    copy.Seek(0);
+    again.LoadFromStream(copy);
+}
+
+// Stops the fuzzer when a picture did not come back the same size, or (pixels) with other
+// pixel bytes.
+inline void RequireSame(const TPixelGraphic& image, const TPixelGraphic& again, bool pixels)
+{
+    if (again.Width() != image.Width() || again.Height() != image.Height())
+        std::abort();
+    if (pixels && (again.ImageSize() != image.ImageSize() ||
+                   (image.ImageSize() > 0 &&
+                    std::memcmp(again.PixelData(), image.PixelData(), image.ImageSize()) != 0)))
+        std::abort();
+}
+
+} // namespace scenaria::fuzz

@@ -26,7 +26,8 @@ std::string Tree()
     std::filesystem::remove_all(root);
     // Ten top folders of a hundred folders each; a quarter of the files are not pictures.
     for (int f = 0; f < Folders; ++f) {
-        const std::string folder = root + "/set" + std::to_string(f / 100) + "/f" + std::to_string(f);
+        const std::string folder =
+            root + "/set" + std::to_string(f / 100) + "/f" + std::to_string(f);
         std::filesystem::create_directories(folder);
         for (int i = 0; i < FilesPerFolder; ++i) {
             static const char* const ext[] = {".jpg", ".png", ".bmp", ".txt"};
@@ -66,6 +67,6 @@ void BM_FindCommand(benchmark::State& state)
 }
 BENCHMARK(BM_FindCommand)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-}  // namespace
+} // namespace
 
 BENCHMARK_MAIN();

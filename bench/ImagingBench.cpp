@@ -5,6 +5,8 @@
 
 #include "imaging/PixelGraphic.h"
 
+#include "bench/BenchPicture.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -21,35 +23,11 @@ namespace {
 
 using namespace scenaria;
 
-constexpr int PictureWidth = 6000;
-constexpr int PictureHeight = 4000;
 
 std::string PicturePath()
 {
     const char* env = std::getenv("SCENARIA_BENCH_PICTURE");
     return env ? env : "/tmp/scenaria-bench-6000x4000.ppm";
-}
-
-// Smooth colour fields with fine texture, grain and hard edges: photograph-like statistics
-// with many distinct colours.
-void MakePicture(TPixelGraphic& g)
-{
-    g.SetSize(PictureWidth, PictureHeight, bc24Bit);
-    std::mt19937 random(2024);
-    for (int y = 0; y < PictureHeight; ++y) {
-        std::uint8_t* row = g.ScanLine(y);
-        const double fy = double(y) / PictureHeight;
-        for (int x = 0; x < PictureWidth; ++x) {
-            const double fx = double(x) / PictureWidth;
-            const int grain = static_cast<int>(random() % 13) - 6;
-            int r = int(120 + 90 * std::sin(fx * 7 + fy * 3) + 30 * std::sin(x * 0.05));
-            int gr = int(110 + 80 * std::cos(fy * 9 - fx * 2) + 25 * std::sin(y * 0.07));
-            int b = int(90 + 100 * fx * fy + ((x / 500 + y / 400) % 3 == 0 ? 50 : 0));
-            row[3 * x] = static_cast<std::uint8_t>(std::clamp(b + grain, 0, 255));
-            row[3 * x + 1] = static_cast<std::uint8_t>(std::clamp(gr + grain, 0, 255));
-            row[3 * x + 2] = static_cast<std::uint8_t>(std::clamp(r + grain, 0, 255));
-        }
-    }
 }
 
 void WritePpm(const TPixelGraphic& g, const std::string& path)
@@ -77,7 +55,7 @@ const TPixelGraphic& Picture()
 {
     static const std::unique_ptr<TPixelGraphic> picture = [] {
         auto g = std::make_unique<TPixelGraphic>();
-        MakePicture(*g);
+        bench::MakePicture(*g, 6);
         WritePpm(*g, PicturePath());
         return g;
     }();

@@ -23,7 +23,6 @@ namespace {
 
 using namespace scenaria;
 
-
 std::string PicturePath()
 {
     const char* env = std::getenv("SCENARIA_BENCH_PICTURE");

@@ -22,7 +22,6 @@ namespace {
 
 using namespace scenaria;
 
-
 std::string JpegPath()
 {
     const char* env = std::getenv("SCENARIA_BENCH_JPEG");

@@ -22,6 +22,30 @@ struct TRunResult {
     std::string Err;
 };
 
+// This process's environment with the given "NAME=value" entries added or replaced.
+inline std::vector<std::string> Environment(const std::vector<std::string>& extraEnv)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        env.emplace_back(*e);
+    for (const auto& extra : extraEnv) {
+        const std::string name = extra.substr(0, extra.find('=') + 1);
+        std::erase_if(env, [&name](const std::string& e) { return e.rfind(name, 0) == 0; });
+        env.push_back(extra);
+    }
+    return env;
+}
+
+// The null-terminated pointer array that exec and spawn take.
+inline std::vector<char*> Pointers(const std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (const auto& s : strings)
+        pointers.push_back(const_cast<char*>(s.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 // Runs argv[0] (looked up on PATH when it has no "/") with the given extra environment
 // entries ("NAME=value") and returns once it has ended.
 inline TRunResult RunProgram(const std::vector<std::string>& argv,
@@ -35,21 +59,8 @@ inline TRunResult RunProgram(const std::vector<std::string>& argv,
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
 
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        env.emplace_back(*e);
-    for (const auto& extra : extraEnv) {
-        const std::string name = extra.substr(0, extra.find('=') + 1);
-        std::erase_if(env, [&name](const std::string& e) { return e.rfind(name, 0) == 0; });
-        env.push_back(extra);
-    }
-    std::vector<char*> args, envp;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    for (const auto& e : env)
-        envp.push_back(const_cast<char*>(e.c_str()));
-    envp.push_back(nullptr);
+    const std::vector<std::string> env = Environment(extraEnv);
+    std::vector<char*> args = Pointers(argv), envp = Pointers(env);
 
     pid_t pid = 0;
     const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
@@ -117,21 +128,8 @@ public:
     TBackgroundProgram(const std::vector<std::string>& argv,
                        const std::vector<std::string>& extraEnv = {})
     {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            env.emplace_back(*e);
-        for (const auto& extra : extraEnv) {
-            const std::string name = extra.substr(0, extra.find('=') + 1);
-            std::erase_if(env, [&name](const std::string& e) { return e.rfind(name, 0) == 0; });
-            env.push_back(extra);
-        }
-        std::vector<char*> args, envp;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        for (const auto& e : env)
-            envp.push_back(const_cast<char*>(e.c_str()));
-        envp.push_back(nullptr);
+        const std::vector<std::string> env = Environment(extraEnv);
+        std::vector<char*> args = Pointers(argv), envp = Pointers(env);
         if (::posix_spawnp(&pid_, args[0], nullptr, nullptr, args.data(), envp.data()) != 0)
             throw std::runtime_error("cannot start " + argv[0]);
     }

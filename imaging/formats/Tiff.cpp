@@ -580,7 +580,8 @@ void TTIFFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
     std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
     TPackBitsInput packed(source);
     const TProgressScope progress(image);
-    const int height = image.Height();
+    // A picture without columns has no pixels, however many rows it claims.
+    const int height = image.Empty() ? 0 : image.Height();
     for (int y = 0; y < height; ++y) {
         if (y % d.RowsPerStrip == 0) {
             const std::uint32_t offset = d.StripOffsets[y / d.RowsPerStrip];

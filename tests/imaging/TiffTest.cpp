@@ -598,6 +598,11 @@ TEST(TiffReaderTest, HostileOffsetsAndSizesNeverReachPastTheData)
               "Stream read error");
     EXPECT_EQ(ReaderError(MakeTiff(Entries(40, 50, 8, 1), pixels)), "Stream read error");
 
+    // No columns: an empty picture at once, not two billion empty rows.
+    TPixelGraphic empty;
+    LoadBytes(empty, MakeTiff(Entries(0, 2'000'000'000, 8, 1), pixels));
+    EXPECT_TRUE(empty.Empty());
+
     // A PackBits run longer than the row.
     EXPECT_EQ(ReaderError(MakeTiff(Entries(4, 1, 8, 1, 32773), Bytes({0xFC, 9}))),
               "TIFF (PackBits): Invalid count of bytes in row 0");

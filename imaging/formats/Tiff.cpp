@@ -577,11 +577,12 @@ void TTIFFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
         break;
     }
 
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
+    // A picture without columns or rows has no pixels, however many of the other it claims,
+    // and needs no row buffer: one for its claimed width alone could be gigabytes.
+    const int height = image.Empty() ? 0 : image.Height();
+    std::vector<std::uint8_t> row(height > 0 ? static_cast<std::size_t>(rowBytes) : 0);
     TPackBitsInput packed(source);
     const TProgressScope progress(image);
-    // A picture without columns has no pixels, however many rows it claims.
-    const int height = image.Empty() ? 0 : image.Height();
     for (int y = 0; y < height; ++y) {
         if (y % d.RowsPerStrip == 0) {
             const std::uint32_t offset = d.StripOffsets[y / d.RowsPerStrip];

@@ -602,6 +602,11 @@ TEST(TiffReaderTest, HostileOffsetsAndSizesNeverReachPastTheData)
     TPixelGraphic empty;
     LoadBytes(empty, MakeTiff(Entries(0, 2'000'000'000, 8, 1), pixels));
     EXPECT_TRUE(empty.Empty());
+    // No rows: nothing reserved for a row a billion pixels wide (its one strip is one too
+    // many for no rows).
+    empty.ReadWarningAction = pgwaIgnore;
+    LoadBytes(empty, MakeTiff(Entries(1'000'000'000, 0, 8, 1), pixels));
+    EXPECT_TRUE(empty.Empty());
 
     // A PackBits run longer than the row.
     EXPECT_EQ(ReaderError(MakeTiff(Entries(4, 1, 8, 1, 32773), Bytes({0xFC, 9}))),

@@ -340,10 +340,16 @@ public:
             Destroy();
             Fail(PGMessage(pgmFailed, "png_create_info_struct"));
         }
-        if (writing)
+        if (writing) {
             png_set_write_fn(png_, &context_, OnWrite, OnFlush);
-        else
+        } else {
             png_set_read_fn(png_, &context_, OnRead);
+            // Newer libpng also warns about colour profiles it knows to be slightly wrong,
+            // which many cameras and editors embed. Pictures are read with warnings raised,
+            // so that check alone would turn countless good wallpapers away; the profile is
+            // never used here anyway.
+            png_set_option(png_, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
+        }
     }
     ~TPngSession() { Destroy(); }
     TPngSession(const TPngSession&) = delete;

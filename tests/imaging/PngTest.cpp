@@ -68,7 +68,7 @@ int ChannelsOf(int colorType)
     }
 }
 
-struct TPngSpec {
+struct TPngLayout {
     std::uint32_t Width = 1;
     std::uint32_t Height = 1;
     int Depth = 8;
@@ -77,25 +77,25 @@ struct TPngSpec {
     std::string Rows;   // unfiltered, rows one after another, each without its filter byte
 };
 
-std::string MakePng(const TPngSpec& spec)
+std::string MakePng(const TPngLayout& layout)
 {
     std::string ihdr;
-    PutBE32(ihdr, spec.Width);
-    PutBE32(ihdr, spec.Height);
-    ihdr += static_cast<char>(spec.Depth);
-    ihdr += static_cast<char>(spec.ColorType);
+    PutBE32(ihdr, layout.Width);
+    PutBE32(ihdr, layout.Height);
+    ihdr += static_cast<char>(layout.Depth);
+    ihdr += static_cast<char>(layout.ColorType);
     ihdr += std::string(3, '\0');
     const std::size_t rowBytes =
-        (std::size_t{spec.Width} * spec.Depth * ChannelsOf(spec.ColorType) + 7) / 8;
+        (std::size_t{layout.Width} * layout.Depth * ChannelsOf(layout.ColorType) + 7) / 8;
     std::string raw;
-    for (std::size_t at = 0; at < spec.Rows.size(); at += rowBytes)
-        raw += '\0' + spec.Rows.substr(at, rowBytes);
+    for (std::size_t at = 0; at < layout.Rows.size(); at += rowBytes)
+        raw += '\0' + layout.Rows.substr(at, rowBytes);
     uLongf size = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(size, '\0');
     compress(reinterpret_cast<Bytef*>(packed.data()), &size,
              reinterpret_cast<const Bytef*>(raw.data()), static_cast<uLong>(raw.size()));
     packed.resize(size);
-    return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + spec.Chunks +
+    return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + layout.Chunks +
            Chunk("IDAT", packed) + Chunk("IEND", "");
 }
 
@@ -568,7 +568,7 @@ TEST(PngReaderTest, BrokenFilesFailWithAClearMessage)
 
     // A header that claims far more pixels than the data could ever expand to is refused
     // before anything is reserved for them.
-    TPngSpec bomb{30000, 30000, 8, 2, "", std::string(300, '\0')};
+    TPngLayout bomb{30000, 30000, 8, 2, "", std::string(300, '\0')};
     std::string huge = MakePng(bomb);
     EXPECT_EQ(LoadError(huge), "PNG: Unexpected end of file");
 

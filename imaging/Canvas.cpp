@@ -45,20 +45,6 @@ TSpan MapSpan(int from, int to, int sourceSize, int limit)
     return span;
 }
 
-std::uint32_t RawPixel(const std::uint8_t* row, int x, TBitCount bitCount)
-{
-    switch (bitCount) {
-    case bc1Bit:
-        return row[x >> 3] >> (7 - (x & 7)) & 1;
-    case bc4Bit:
-        return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    case bc8Bit:
-        return row[x];
-    default:
-        return 0;
-    }
-}
-
 } // namespace
 
 void TPGCanvas::FillRect(const TRect& rect, TColor color)
@@ -138,7 +124,7 @@ void TPixelGraphic::Draw(TPGCanvas& canvas, const TRect& rect) const
                     d[1] = s[1];
                     d[2] = s[2];
                 } else {
-                    const TColor c = colors[RawPixel(src, sx, bitCount_)];
+                    const TColor c = colors[RowIndex(src, sx, bitCount_)];
                     d[0] = static_cast<std::uint8_t>(GetBValue(c));
                     d[1] = static_cast<std::uint8_t>(GetGValue(c));
                     d[2] = static_cast<std::uint8_t>(GetRValue(c));
@@ -147,7 +133,7 @@ void TPixelGraphic::Draw(TPGCanvas& canvas, const TRect& rect) const
                 const std::uint8_t* s = src + 3 * static_cast<std::size_t>(sx);
                 target.StoreIndex(dst, dx, target.NearestIndex(RGB(s[2], s[1], s[0])));
             } else {
-                const std::uint32_t index = RawPixel(src, sx, bitCount_);
+                const std::uint32_t index = RowIndex(src, sx, bitCount_);
                 if (indexMap[index] < 0)
                     indexMap[index] = target.NearestIndex(colors[index]);
                 target.StoreIndex(dst, dx, static_cast<std::uint32_t>(indexMap[index]));

@@ -12,18 +12,6 @@ namespace scenaria {
 
 namespace {
 
-std::uint32_t RawIndex(const std::uint8_t* row, int x, TBitCount bitCount)
-{
-    switch (bitCount) {
-    case bc1Bit:
-        return row[x >> 3] >> (7 - (x & 7)) & 1;
-    case bc4Bit:
-        return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    default:
-        return row[x];
-    }
-}
-
 // ---- Median cut ----
 
 constexpr int RCells = 32, GCells = 64, BCells = 32;
@@ -326,7 +314,7 @@ std::vector<TColor> OctreeColors(TPixelGraphic& target, const TPixelGraphic& sou
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = source.ScanLine(y);
         for (int x = 0; x < source.Width(); ++x)
-            ++counts[RawIndex(row, x, source.BitCount())];
+            ++counts[RowIndex(row, x, source.BitCount())];
         if (target.DoProgress(y, height - 1))
             break;
     }

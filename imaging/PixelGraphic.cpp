@@ -187,18 +187,10 @@ std::uint32_t TPixelGraphic::GetPixel(int x, int y) const
         return fillColor_;
     }
     const std::uint8_t* row = ScanLine(y);
-    switch (bitCount_) {
-    case bc1Bit:
-        return row[x >> 3] >> (7 - (x & 7)) & 1;
-    case bc4Bit:
-        return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    case bc8Bit:
-        return row[x];
-    default: {
-        const std::uint8_t* p = row + 3 * static_cast<std::size_t>(x);
-        return RGB(p[2], p[1], p[0]);
-    }
-    }
+    if (bitCount_ != bc24Bit)
+        return RowIndex(row, x, bitCount_);
+    const std::uint8_t* p = row + 3 * static_cast<std::size_t>(x);
+    return RGB(p[2], p[1], p[0]);
 }
 
 void TPixelGraphic::StoreIndex(std::uint8_t* row, int x, std::uint32_t value)

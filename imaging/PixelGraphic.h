@@ -63,6 +63,20 @@ inline constexpr std::uint64_t MaxImageBytes = std::uint64_t{1} << 30;
 int BitCountToNum(TBitCount bitCount);
 TBitCount NumToBitCount(int bits);
 
+// The palette index in column x of a row of a 1-, 4- or 8-bit image, packed as above. Every
+// loop that reads indices row by row goes through this, so the packing lives in one place.
+inline std::uint32_t RowIndex(const std::uint8_t* row, int x, TBitCount bitCount)
+{
+    switch (bitCount) {
+    case bc1Bit:
+        return row[x >> 3] >> (7 - (x & 7)) & 1;
+    case bc4Bit:
+        return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+    default:
+        return row[x];
+    }
+}
+
 // A packed DIB as the clipboard carries it (format 8).
 struct TClipboardData {
     unsigned Format = 0;

@@ -155,18 +155,6 @@ private:
     int src_, w_, W_, limit_;
 };
 
-std::uint32_t RawIndex(const std::uint8_t* row, int x, TBitCount bitCount)
-{
-    switch (bitCount) {
-    case bc1Bit:
-        return row[x >> 3] >> (7 - (x & 7)) & 1;
-    case bc4Bit:
-        return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    default:
-        return row[x];
-    }
-}
-
 // Reads the colour of column x of a source row as blue, green and red.
 struct TTrueColorRow {
     const std::uint8_t* Line;
@@ -184,7 +172,7 @@ template <TBitCount Bits> struct TPaletteRow {
     const std::array<TColor, 256>* Colors;
     void Get(std::size_t x, unsigned& b, unsigned& g, unsigned& r) const
     {
-        const TColor c = (*Colors)[RawIndex(Line, static_cast<int>(x), Bits)];
+        const TColor c = (*Colors)[RowIndex(Line, static_cast<int>(x), Bits)];
         b = static_cast<unsigned>(GetBValue(c));
         g = static_cast<unsigned>(GetGValue(c));
         r = static_cast<unsigned>(GetRValue(c));
@@ -591,7 +579,7 @@ void TPixelGraphic::DirectCopy(const TPixelGraphic& source, int srcX, int srcY, 
                     const std::uint8_t* p = src + 3 * static_cast<std::size_t>(sx);
                     c = RGB(p[2], p[1], p[0]);
                 } else {
-                    index = RawIndex(src, sx, source.bitCount_);
+                    index = RowIndex(src, sx, source.bitCount_);
                     c = colors[index];
                 }
                 if (targetTrue) {

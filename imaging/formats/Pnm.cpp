@@ -321,8 +321,8 @@ void TPXMFileFormatWriter::Write(TPGStream& stream, TPixelGraphic& image) const
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = image.ScanLine(y);
         const auto index = [&](int x) -> std::uint32_t {
-            if (image.BitCount() == bc1Bit)
-                return row[x / 8] >> (7 - x % 8) & 1;
+            if (image.BitCount() != bc24Bit)
+                return RowIndex(row, x, image.BitCount());
             return image.GetPixel(x, y) & 0xFF;
         };
         if (family == famPixmap) {

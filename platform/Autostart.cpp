@@ -6,20 +6,6 @@
 #include <unistd.h>
 
 namespace scenaria {
-namespace {
-
-bool EnsureFolders(const std::string& path)
-{
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) == 0)
-        return !path.empty() && S_ISDIR(st.st_mode);
-    const auto slash = path.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !EnsureFolders(path.substr(0, slash)))
-        return false;
-    return ::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
-
-} // namespace
 
 std::string AutostartEntryPath(const TEnvLookup& env)
 {
@@ -66,7 +52,7 @@ int WriteAutostartEntry(const std::string& programPath, const TEnvLookup& env)
 {
     const std::string entry = AutostartEntryPath(env);
     const std::string folder = entry.substr(0, entry.rfind('/'));
-    if (!EnsureFolders(folder))
+    if (!EnsureFolders(folder, 0755))
         return errno ? errno : ENOTDIR;
     const std::string text = "[Desktop Entry]\n"
                              "Type=Application\n"

@@ -1,5 +1,6 @@
 #include "platform/Folders.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -125,6 +126,19 @@ std::string SaveFolderDefault(const TEnvLookup& env)
     if (!temp.empty())
         return temp;
     return XdgBase(env, "XDG_CACHE_HOME", ".cache") + "/scenaria";
+}
+
+bool EnsureFolders(const std::string& path, unsigned mode)
+{
+    if (IsFolder(path))
+        return true;
+    if (path.empty())
+        return false;
+    const auto slash = path.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !EnsureFolders(path.substr(0, slash), mode))
+        return false;
+    return (::mkdir(path.c_str(), static_cast<mode_t>(mode)) == 0 || errno == EEXIST) &&
+           IsFolder(path);
 }
 
 }  // namespace scenaria

@@ -36,6 +36,11 @@ std::string ConfigHome(const TEnvLookup& env = ProcessEnv);
 // $XDG_STATE_HOME when it is an absolute path, else ~/.local/state.
 std::string StateHome(const TEnvLookup& env = ProcessEnv);
 
+// Creates the folder and every missing one above it with the given mode. Links to folders
+// on the way are followed: the user may have put one there on purpose. True when a folder
+// stands at the path afterwards.
+bool EnsureFolders(const std::string& path, unsigned mode);
+
 // $HOME, else the password database's entry.
 std::string HomeFolder(const TEnvLookup& env = ProcessEnv);
 

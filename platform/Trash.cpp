@@ -49,12 +49,6 @@ bool IsRealFolder(const std::string& path, struct stat* info = nullptr)
     return true;
 }
 
-bool IsFolder(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // Creates the folder (mode 0700) unless it is there; true when a real folder, not a link,
 // stands there afterwards.
 bool EnsureFolder(const std::string& path)
@@ -62,17 +56,6 @@ bool EnsureFolder(const std::string& path)
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
         return false;
     return IsRealFolder(path);
-}
-
-// Creates every missing folder of the home trash's path (mode 0700). The user may have made
-// any of them a link to a folder elsewhere; that is the user's choice and is followed.
-bool EnsureFolders(const std::string& path)
-{
-    if (path.empty() || path == "/" || IsFolder(path))
-        return !path.empty();
-    if (!EnsureFolders(ParentOf(path)))
-        return false;
-    return (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) && IsFolder(path);
 }
 
 // The nearest folder of the path that exists, to learn its file system before creating it.
@@ -197,7 +180,7 @@ TTrashResult MoveToTrash(const std::string& file, const TEnvLookup& env)
     struct stat homeInfo {};
     const bool homeKnown = ::stat(ExistingAncestor(homeTrash).c_str(), &homeInfo) == 0;
     if (homeKnown && homeInfo.st_dev == fileInfo.st_dev) {
-        if (!EnsureFolders(homeTrash)) {
+        if (!EnsureFolders(homeTrash, 0700)) {
             result.Error = ErrnoText("cannot create the trash " + homeTrash);
             return result;
         }
@@ -212,7 +195,7 @@ TTrashResult MoveToTrash(const std::string& file, const TEnvLookup& env)
     }
     const std::string filesFolder = place.Folder + "/files";
     const std::string infoFolder = place.Folder + "/info";
-    if (!EnsureFolders(filesFolder) || !EnsureFolders(infoFolder)) {
+    if (!EnsureFolders(filesFolder, 0700) || !EnsureFolders(infoFolder, 0700)) {
         result.Error = ErrnoText("cannot create the trash folders in " + place.Folder);
         return result;
     }

@@ -1,5 +1,6 @@
 #include "platform/WallpaperAlias.h"
 
+#include "platform/Folders.h"
 #include "platform/Uri.h"
 
 #include <algorithm>
@@ -91,17 +92,6 @@ std::string PercentDecode(const std::string& text)
     return decoded;
 }
 
-bool EnsureFolders(const std::string& path)
-{
-    struct stat st {};
-    if (path.empty() || ::stat(path.c_str(), &st) == 0)
-        return !path.empty() && S_ISDIR(st.st_mode);
-    const auto slash = path.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !EnsureFolders(path.substr(0, slash)))
-        return false;
-    return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 std::string AliasStem()
 {
     std::string stem = TemporaryBitmapName;
@@ -162,7 +152,7 @@ void TWallpaperAliases::Save() const
     if (stateFile_.empty())
         return;
     const auto slash = stateFile_.rfind('/');
-    if (slash == std::string::npos || !EnsureFolders(stateFile_.substr(0, slash)))
+    if (slash == std::string::npos || !EnsureFolders(stateFile_.substr(0, slash), 0700))
         return;
     std::string text;
     if (!shown_.empty())

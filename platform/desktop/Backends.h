@@ -5,6 +5,9 @@
 
 namespace scenaria {
 
+// The words pcmanfm's --wallpaper-mode and sway's bg command both use for the three styles.
+const char* TileCentreStretchWord(TWallpaperStyle style);
+
 // GNOME, Budgie and Unity (org.gnome.desktop.background), Cinnamon, MATE.
 std::unique_ptr<IDesktopBackend> CreateGSettingsBackend(TDesktopKind kind);
 // KDE Plasma 5 and 6, over D-Bus.

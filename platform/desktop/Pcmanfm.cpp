@@ -5,9 +5,8 @@
 #include "platform/desktop/Backends.h"
 
 namespace scenaria {
-namespace {
 
-const char* WallpaperMode(TWallpaperStyle style)
+const char* TileCentreStretchWord(TWallpaperStyle style)
 {
     switch (style) {
     case wsTile:
@@ -20,6 +19,8 @@ const char* WallpaperMode(TWallpaperStyle style)
     return "center";
 }
 
+namespace {
+
 class TPcmanfmBackend : public IDesktopBackend {
 public:
     explicit TPcmanfmBackend(TDesktopKind kind) : kind_(kind) {}
@@ -30,7 +31,7 @@ public:
     {
         const std::string tool = kind_ == dkLxqt ? "pcmanfm-qt" : "pcmanfm";
         const auto result =
-            RunProcess({tool, "--set-wallpaper", file, "--wallpaper-mode", WallpaperMode(style)});
+            RunProcess({tool, "--set-wallpaper", file, "--wallpaper-mode", TileCentreStretchWord(style)});
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(

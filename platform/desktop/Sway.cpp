@@ -10,19 +10,6 @@
 namespace scenaria {
 namespace {
 
-const char* BackgroundMode(TWallpaperStyle style)
-{
-    switch (style) {
-    case wsTile:
-        return "tile";
-    case wsStretch:
-        return "stretch";
-    case wsCentre:
-        break;
-    }
-    return "center";
-}
-
 class TSwayBackend : public IDesktopBackend {
 public:
     TDesktopKind Kind() const override { return dkSway; }
@@ -43,7 +30,7 @@ public:
         if (!AcceptsFileName(file))
             return TPlatformStatus::Failure("sway: cannot pass this file name safely: " + file);
         const auto result = RunProcess(
-            {"swaymsg", "output", "*", "bg", "\"'" + file + "'\"", BackgroundMode(style)});
+            {"swaymsg", "output", "*", "bg", "\"'" + file + "'\"", TileCentreStretchWord(style)});
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(result.Failure("sway: swaymsg output bg"));

@@ -10,11 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const TPCXFileFormatReader reader;
     TPixelGraphic image;
-    if (fuzz::TooLarge(reader, data, size) ||
-        !fuzz::Loads(image, data, size, [&reader](TPGStream& s, TPixelGraphic& i) {
-            reader.Read(s, i, 0);
-            i.IdentifyPalette();
-        }))
+    if (!fuzz::LoadsWith(reader, image, data, size))
         return 0;
     TPixelGraphic again;
     fuzz::WriteAndRead(image, "bmp", again);

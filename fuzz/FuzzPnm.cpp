@@ -26,11 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const TPPMFileFormatReader reader;
     TPixelGraphic image;
-    if (fuzz::TooLarge(reader, data, size) ||
-        !fuzz::Loads(image, data, size, [&reader](TPGStream& s, TPixelGraphic& i) {
-            reader.Read(s, i, 0);
-            i.IdentifyPalette();
-        }))
+    if (!fuzz::LoadsWith(reader, image, data, size))
         return 0;
     const char* extension = image.BitCount() == bc1Bit   ? "pbm"
                             : image.BitCount() == bc8Bit ? "pgm"

@@ -46,6 +46,18 @@ inline bool Loads(TPixelGraphic& image, const std::uint8_t* data, std::size_t si
     return true;
 }
 
+// Loads the data with this reader alone, whatever the data look like, so that the fuzzer
+// reaches the reader's every path; false when the picture is too large or was refused.
+inline bool LoadsWith(const TFileFormatReader& reader, TPixelGraphic& image,
+                      const std::uint8_t* data, std::size_t size)
+{
+    return !TooLarge(reader, data, size) &&
+           Loads(image, data, size, [&reader](TPGStream& s, TPixelGraphic& i) {
+               reader.Read(s, i, 0);
+               i.IdentifyPalette();
+           });
+}
+
 // Loads through the library's loading path (reader chosen by the data).
 inline bool Loads(TPixelGraphic& image, const std::uint8_t* data, std::size_t size)
 {

@@ -12,11 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const TTGAFileFormatReader reader;
     TPixelGraphic image;
-    if (fuzz::TooLarge(reader, data, size) ||
-        !fuzz::Loads(image, data, size, [&reader](TPGStream& s, TPixelGraphic& i) {
-            reader.Read(s, i, 0);
-            i.IdentifyPalette();
-        }))
+    if (!fuzz::LoadsWith(reader, image, data, size))
         return 0;
     // The reader makes only what the writer stores: 8-bit palette pictures and 24-bit ones.
     TPGMemoryStream copy;

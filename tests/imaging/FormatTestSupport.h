@@ -20,6 +20,19 @@
 
 namespace scenaria::testing {
 
+// Puts a library-wide setting back when the test ends, even when it fails half-way.
+template <typename T> class TSettingScope {
+public:
+    TSettingScope(T& setting, T value) : setting_(setting), saved_(setting) { setting = value; }
+    ~TSettingScope() { setting_ = saved_; }
+    TSettingScope(const TSettingScope&) = delete;
+    TSettingScope& operator=(const TSettingScope&) = delete;
+
+private:
+    T& setting_;
+    T saved_;
+};
+
 inline std::string DataFile(const std::string& relative)
 {
     return std::string(SCENARIA_TEST_DATA) + "/" + relative;

@@ -16,6 +16,7 @@ namespace {
 
 using testing::DataFile;
 using testing::ReadFile;
+using testing::TSettingScope;
 using testing::TTempDir;
 
 std::string JpegData(const std::string& name)
@@ -53,17 +54,6 @@ public:
 
 private:
     TPGMessageBoxHook previous_;
-};
-
-// Restores a library-wide setting when the test ends.
-template <typename T> class TSettingScope {
-public:
-    TSettingScope(T& setting, T value) : setting_(setting), old_(setting) { setting_ = value; }
-    ~TSettingScope() { setting_ = old_; }
-
-private:
-    T& setting_;
-    T old_;
 };
 
 TEST(JpegReaderTest, DecodesLikeDjpeg)

@@ -26,20 +26,8 @@ using testing::PutBE16;
 using testing::PutBE32;
 using testing::Saved;
 using testing::TQuestion;
+using testing::TSettingScope;
 using testing::TTempDir;
-
-// Puts a library-wide setting back after the test.
-template <typename T> class TSettingScope {
-public:
-    TSettingScope(T& setting, T value) : setting_(setting), saved_(setting) { setting = value; }
-    ~TSettingScope() { setting_ = saved_; }
-    TSettingScope(const TSettingScope&) = delete;
-    TSettingScope& operator=(const TSettingScope&) = delete;
-
-private:
-    T& setting_;
-    T saved_;
-};
 
 // ---- Hand-made PNG files -------------------------------------------------------------------
 

@@ -21,19 +21,8 @@ using testing::LoadError;
 using testing::ReadFile;
 using testing::Saved;
 using testing::TQuestion;
+using testing::TSettingScope;
 using testing::TTempDir;
-
-template <typename T> class TSettingScope {
-public:
-    TSettingScope(T& setting, T value) : setting_(setting), saved_(setting) { setting = value; }
-    ~TSettingScope() { setting_ = saved_; }
-    TSettingScope(const TSettingScope&) = delete;
-    TSettingScope& operator=(const TSettingScope&) = delete;
-
-private:
-    T& setting_;
-    T saved_;
-};
 
 // ---- Hand-made TIFF files ------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #pragma once
-// A fresh folder per test, removed with everything in it afterwards.
+// A fresh folder per test, removed with everything in it afterwards, and the files the tests
+// read: their own data under tests/data and what the program under test wrote.
 
 #include <cstdlib>
 #include <functional>
@@ -49,6 +50,12 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A file of the tests' own data (tests/data), by its path below that folder.
+inline std::string DataFile(const std::string& relative)
+{
+    return std::string(SCENARIA_TEST_DATA) + "/" + relative;
+}
 
 inline std::string ReadFile(const std::string& path)
 {

@@ -284,7 +284,7 @@ TEST(GifSave, SavedSuiteFilesReloadIdentically)
                              "pillow-subset/hopper.gif", "pillow-subset/dispose_prev.gif"}) {
         SCOPED_TRACE(name);
         TGIFImage image;
-        image.LoadFromFile(std::string(SCENARIA_TEST_DATA) + "/" + name);
+        image.LoadFromFile(testing::DataFile(name));
         TGIFImage reloaded;
         ASSERT_EQ(LoadGif(reloaded, Save(image)), "");
         ExpectSameModel(image, reloaded);

@@ -33,11 +33,6 @@ private:
     T saved_;
 };
 
-inline std::string DataFile(const std::string& relative)
-{
-    return std::string(SCENARIA_TEST_DATA) + "/" + relative;
-}
-
 // An RGB picture, 3 bytes a pixel, rows top-down.
 struct TRgbPicture {
     int Width = 0;

@@ -13,18 +13,14 @@
 namespace scenaria {
 namespace {
 
+using testing::DataFile;
 using testing::ReadFile;
 using testing::RunTool;
 using testing::TTempDir;
 
-std::string Data(const std::string& relative)
-{
-    return std::string(SCENARIA_TEST_DATA) + "/" + relative;
-}
-
 TEST(ToolInfo, DescribesPaintbrushTargaAndPortableFiles)
 {
-    auto r = RunTool({"info", Data("pillow-subset/odd_stride.pcx")});
+    auto r = RunTool({"info", DataFile("pillow-subset/odd_stride.pcx")});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "format: Paintbrush\n"
                      "width: 371\n"
@@ -35,7 +31,7 @@ TEST(ToolInfo, DescribesPaintbrushTargaAndPortableFiles)
                      "remark: \n"
                      "images: 1\n");
 
-    r = RunTool({"info", Data("pillow-subset/tga/common/200x32_p_tl_rle.tga")});
+    r = RunTool({"info", DataFile("pillow-subset/tga/common/200x32_p_tl_rle.tga")});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "format: Truevision Targa\n"
                      "width: 200\n"
@@ -59,7 +55,7 @@ TEST(ToolInfo, DescribesPaintbrushTargaAndPortableFiles)
                      "images: 1\n");
 
     // Targa files are known by their name only.
-    const std::string targa = ReadFile(Data("pillow-subset/tga/common/200x32_p_tl_rle.tga"));
+    const std::string targa = ReadFile(DataFile("pillow-subset/tga/common/200x32_p_tl_rle.tga"));
     r = RunTool({"info", dir.Write("targa.dat", targa)});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "Unknown file format\n");
@@ -69,12 +65,12 @@ TEST(ToolConvert, MovesPicturesBetweenTheFormats)
 {
     TTempDir dir;
     TPixelGraphic source;
-    source.LoadFromFile(Data("bmpsuite/g/rgb24.bmp"));
+    source.LoadFromFile(DataFile("bmpsuite/g/rgb24.bmp"));
 
     // 24 bits through Targa and an ASCII pixmap come back unchanged.
     const std::string tga = dir / "picture.tga";
     const std::string ppm = dir / "picture.ppm";
-    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), tga});
+    auto r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), tga});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     r = RunTool({"convert", tga, ppm});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
@@ -105,7 +101,7 @@ TEST(ToolConvert, MovesPicturesBetweenTheFormats)
 
     // A Paintbrush file becomes a bitmap.
     const std::string bmp = dir / "from.bmp";
-    r = RunTool({"convert", Data("pillow-subset/odd_stride.pcx"), bmp});
+    r = RunTool({"convert", DataFile("pillow-subset/odd_stride.pcx"), bmp});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     image.LoadFromFile(bmp);
     EXPECT_EQ(image.Width(), 371);
@@ -115,7 +111,7 @@ TEST(ToolConvert, MovesPicturesBetweenTheFormats)
     r = RunTool({"convert", dir.Write("short.pgm", "P5 400 400 255\nabc"), dir / "out.bmp"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "PBM, PGM, PPM: Unexpected end of file\n");
-    r = RunTool({"convert", Data("pillow-subset/cross_scan_line_truncated.tga"), dir / "out.bmp"});
+    r = RunTool({"convert", DataFile("pillow-subset/cross_scan_line_truncated.tga"), dir / "out.bmp"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "TGA: Unexpected end of file\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "out.bmp"));

@@ -10,18 +10,14 @@
 namespace scenaria {
 namespace {
 
+using testing::DataFile;
 using testing::ReadFile;
 using testing::RunTool;
 using testing::TTempDir;
 
-std::string Data(const std::string& relative)
-{
-    return std::string(SCENARIA_TEST_DATA) + "/" + relative;
-}
-
 TEST(ToolInfo, PrintsWhatTheReaderSees)
 {
-    const auto r = RunTool({"info", Data("bmpsuite/g/pal8rle.bmp")});
+    const auto r = RunTool({"info", DataFile("bmpsuite/g/pal8rle.bmp")});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "format: Bitmap\n"
                      "width: 127\n"
@@ -35,7 +31,7 @@ TEST(ToolInfo, PrintsWhatTheReaderSees)
 
 TEST(ToolInfo, DescribesPngFiles)
 {
-    const auto r = RunTool({"info", Data("pngsuite/tbbn3p08.png")});
+    const auto r = RunTool({"info", DataFile("pngsuite/tbbn3p08.png")});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "format: Portable Network Graphics\n"
                      "width: 32\n"
@@ -45,14 +41,14 @@ TEST(ToolInfo, DescribesPngFiles)
                      "subformat: palette\n"
                      "remark: (gama, plte, trns, bkgd)\n"
                      "images: 1\n");
-    const auto broken = RunTool({"info", Data("pngsuite/xhdn0g08.png")});
+    const auto broken = RunTool({"info", DataFile("pngsuite/xhdn0g08.png")});
     EXPECT_EQ(broken.ExitCode, 1);
     EXPECT_EQ(broken.Err, "PNG: IHDR: CRC error\n");
 }
 
 TEST(ToolInfo, DescribesTiffFiles)
 {
-    const auto r = RunTool({"info", Data("libtiff-images/palette-1c-4b.tiff")});
+    const auto r = RunTool({"info", DataFile("libtiff-images/palette-1c-4b.tiff")});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "format: Tagged Image File Format\n"
                      "width: 157\n"
@@ -62,7 +58,7 @@ TEST(ToolInfo, DescribesTiffFiles)
                      "subformat: M, Uncompr., RGB Palette\n"
                      "remark: \n"
                      "images: 1\n");
-    const auto fax = RunTool({"info", Data("generated/tiff-g4.tif")});
+    const auto fax = RunTool({"info", DataFile("generated/tiff-g4.tif")});
     EXPECT_EQ(fax.ExitCode, 0) << fax.Err;
     EXPECT_NE(fax.Out.find("remark: (Unsupported compression)\n"), std::string::npos) << fax.Out;
 }
@@ -74,7 +70,7 @@ TEST(ToolInfo, FailuresGiveTheLibraryMessage)
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "Unknown file format\n");
     EXPECT_EQ(r.Out, "");
-    r = RunTool({"info", Data("bmpsuite/g/pal8v5.bmp")});
+    r = RunTool({"info", DataFile("bmpsuite/g/pal8v5.bmp")});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "BMP: Invalid size of BitmapInfoHeader/BitmapCoreHeader\n");
     r = RunTool({"info"});
@@ -86,7 +82,7 @@ TEST(ToolConvert, ResizesAndReducesColours)
 {
     TTempDir dir;
     const std::string out = dir / "small.bmp";
-    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), out, "--resize", "32x16",
+    auto r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), out, "--resize", "32x16",
                       "--stretch-mode", "fast"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     TPixelGraphic image;
@@ -96,24 +92,24 @@ TEST(ToolConvert, ResizesAndReducesColours)
     EXPECT_EQ(image.BitCount(), bc24Bit);
 
     // A palette image keeps its depth and palette when resized.
-    r = RunTool({"convert", Data("bmpsuite/g/pal4.bmp"), out, "--resize", "10x10"});
+    r = RunTool({"convert", DataFile("bmpsuite/g/pal4.bmp"), out, "--resize", "10x10"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     TPixelGraphic source;
-    source.LoadFromFile(Data("bmpsuite/g/pal4.bmp"));
+    source.LoadFromFile(DataFile("bmpsuite/g/pal4.bmp"));
     image.LoadFromFile(out);
     EXPECT_EQ(image.BitCount(), bc4Bit);
     ASSERT_EQ(image.PaletteCount(), source.PaletteCount());
     for (int i = 0; i < source.PaletteCount(); ++i)
         EXPECT_EQ(image.PaletteEntry(i), source.PaletteEntry(i));
 
-    r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), out, "--colors", "24"});
+    r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), out, "--colors", "24"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     image.LoadFromFile(out);
     EXPECT_EQ(image.BitCount(), bc8Bit);
     EXPECT_LE(image.PaletteCount(), 24);
     EXPECT_EQ(image.Width(), 127);
 
-    r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), out, "--colors", "8"});
+    r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), out, "--colors", "8"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     image.LoadFromFile(out);
     EXPECT_LE(image.PaletteCount(), 8);
@@ -123,9 +119,9 @@ TEST(ToolConvert, WritesJpegAtTheQualityAsked)
 {
     TTempDir dir;
     const std::string low = dir / "low.jpg", high = dir / "high.JPG";
-    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), low, "--quality", "30"});
+    auto r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), low, "--quality", "30"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
-    r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), high, "--quality", "95"});
+    r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), high, "--quality", "95"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_LT(ReadFile(low).size(), ReadFile(high).size());
     r = RunTool({"info", high});
@@ -140,12 +136,12 @@ TEST(ToolConvert, WritesJpegAtTheQualityAsked)
 
     // A palette picture needs --force to become a JPEG.
     const std::string out = dir / "pal.jpg";
-    r = RunTool({"convert", Data("bmpsuite/g/pal8.bmp"), out});
+    r = RunTool({"convert", DataFile("bmpsuite/g/pal8.bmp"), out});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "The graphic cannot be saved with to a JPEG (JFIF compliant) file with the "
                      "current color resolution (256 colors)\n");
     EXPECT_FALSE(std::filesystem::exists(out));
-    r = RunTool({"convert", Data("bmpsuite/g/pal8.bmp"), out, "--force"});
+    r = RunTool({"convert", DataFile("bmpsuite/g/pal8.bmp"), out, "--force"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_NE(RunTool({"info", out}).Out.find("bits: 24\n"), std::string::npos);
 
@@ -163,14 +159,14 @@ TEST(ToolConvert, WritesAndReadsPng)
 {
     TTempDir dir;
     const std::string png = dir / "picture.png";
-    auto r = RunTool({"convert", Data("bmpsuite/g/pal4.bmp"), png});
+    auto r = RunTool({"convert", DataFile("bmpsuite/g/pal4.bmp"), png});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(ReadFile(png).substr(1, 3), "PNG");
     const std::string bmp = dir / "back.bmp";
     r = RunTool({"convert", png, bmp});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     TPixelGraphic source, back;
-    source.LoadFromFile(Data("bmpsuite/g/pal4.bmp"));
+    source.LoadFromFile(DataFile("bmpsuite/g/pal4.bmp"));
     back.LoadFromFile(bmp);
     ASSERT_EQ(back.BitCount(), bc4Bit);
     ASSERT_EQ(back.Width(), source.Width());
@@ -180,7 +176,7 @@ TEST(ToolConvert, WritesAndReadsPng)
 
     // A broken PNG fails with libpng's words and leaves no output.
     const std::string out = dir / "out.bmp";
-    r = RunTool({"convert", Data("pngsuite/xcsn0g01.png"), out});
+    r = RunTool({"convert", DataFile("pngsuite/xcsn0g01.png"), out});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "PNG: IDAT: CRC error\n");
     EXPECT_FALSE(std::filesystem::exists(out));
@@ -190,14 +186,14 @@ TEST(ToolConvert, WritesAndReadsTiff)
 {
     TTempDir dir;
     const std::string tif = dir / "picture.TIFF";
-    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), tif});
+    auto r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), tif});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(ReadFile(tif).substr(0, 4), std::string("II*\0", 4));
     const std::string png = dir / "back.png";
     r = RunTool({"convert", tif, png});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     TPixelGraphic source, back;
-    source.LoadFromFile(Data("bmpsuite/g/rgb24.bmp"));
+    source.LoadFromFile(DataFile("bmpsuite/g/rgb24.bmp"));
     back.LoadFromFile(png);
     ASSERT_EQ(back.Width(), source.Width());
     ASSERT_EQ(back.Height(), source.Height());
@@ -207,14 +203,14 @@ TEST(ToolConvert, WritesAndReadsTiff)
 
     // TIFF stores no two-colour palette but black and white: that needs --force.
     const std::string out = dir / "one.tif";
-    r = RunTool({"convert", Data("bmpsuite/g/pal1bg.bmp"), out});
+    r = RunTool({"convert", DataFile("bmpsuite/g/pal1bg.bmp"), out});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_FALSE(std::filesystem::exists(out));
-    r = RunTool({"convert", Data("bmpsuite/g/pal1bg.bmp"), out, "--force"});
+    r = RunTool({"convert", DataFile("bmpsuite/g/pal1bg.bmp"), out, "--force"});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_NE(RunTool({"info", out}).Out.find("bits: 4\n"), std::string::npos);
 
-    r = RunTool({"convert", Data("generated/tiff-g4.tif"), dir / "fax.bmp"});
+    r = RunTool({"convert", DataFile("generated/tiff-g4.tif"), dir / "fax.bmp"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "TIFF: Unsupported compression Group 4 Fax\n");
 }
@@ -223,7 +219,7 @@ TEST(ToolConvert, FailuresLeaveNoOutputBehind)
 {
     TTempDir dir;
     const std::string gif = dir / "out.gif";
-    auto r = RunTool({"convert", Data("bmpsuite/g/rgb24.bmp"), gif});
+    auto r = RunTool({"convert", DataFile("bmpsuite/g/rgb24.bmp"), gif});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "Unknown file extension \"gif\"\n");
     EXPECT_FALSE(std::filesystem::exists(gif));
@@ -236,7 +232,7 @@ TEST(ToolConvert, FailuresLeaveNoOutputBehind)
 
     // The old output survives a failed conversion.
     dir.Write("out.bmp", "kept");
-    r = RunTool({"convert", Data("bmpsuite/b/badplanes.bmp"), out});
+    r = RunTool({"convert", DataFile("bmpsuite/b/badplanes.bmp"), out});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "BMP: BitmapInfoHeader.biPlanes invalid\n");
     EXPECT_EQ(ReadFile(out), "kept");

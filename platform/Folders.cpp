@@ -13,7 +13,7 @@ namespace {
 
 bool IsFolder(const std::string& path)
 {
-    struct stat st{};
+    struct stat st {};
     return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -40,7 +40,7 @@ std::string FolderPart(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-}  // namespace
+} // namespace
 
 std::string ProcessEnv(const char* name)
 {
@@ -75,7 +75,7 @@ std::string SettingsFileFor(const std::string& programPath, const TEnvLookup& en
 
     const std::string folder = FolderPart(programPath);
     const std::string besideProgram = (folder == "/" ? "" : folder) + "/" + name;
-    struct stat st{};
+    struct stat st {};
     if (::stat(besideProgram.c_str(), &st) == 0 || ::access(folder.c_str(), W_OK) == 0)
         return besideProgram;
     return XdgBase(env, "XDG_CONFIG_HOME", ".config") + "/scenaria/" + name;
@@ -141,4 +141,4 @@ bool EnsureFolders(const std::string& path, unsigned mode)
            IsFolder(path);
 }
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -7,7 +7,7 @@
 
 namespace scenaria {
 
-using TEnvLookup = std::function<std::string(const char* name)>;  // "" when unset
+using TEnvLookup = std::function<std::string(const char* name)>; // "" when unset
 
 // getenv, with unset variables as "".
 std::string ProcessEnv(const char* name);
@@ -44,4 +44,4 @@ bool EnsureFolders(const std::string& path, unsigned mode);
 // $HOME, else the password database's entry.
 std::string HomeFolder(const TEnvLookup& env = ProcessEnv);
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -76,4 +76,4 @@ public:
 // which app/ and tools/ link; core/ never calls it.
 std::unique_ptr<IPlatform> CreatePlatform();
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -23,7 +23,7 @@ TSingleInstance::TSingleInstance(const std::string& programFileName)
     }
     fd_ = ::open(lockFile_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0)
-        return;  // as with a mutex that cannot be made: run, unguarded
+        return; // as with a mutex that cannot be made: run, unguarded
     int rc;
     do
         rc = ::flock(fd_, LOCK_EX | LOCK_NB);
@@ -41,4 +41,4 @@ TSingleInstance::~TSingleInstance()
         ::close(fd_);
 }
 
-}  // namespace scenaria
+} // namespace scenaria

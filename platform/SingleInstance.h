@@ -25,4 +25,4 @@ private:
     bool previous_ = false;
 };
 
-}  // namespace scenaria
+} // namespace scenaria

@@ -17,7 +17,7 @@ extern char** environ;
 namespace scenaria::testing {
 
 struct TRunResult {
-    int ExitCode = -1;  // -1 when the program did not exit normally
+    int ExitCode = -1; // -1 when the program did not exit normally
     std::string Out;
     std::string Err;
 };
@@ -113,7 +113,7 @@ inline TRunResult RunTool(const std::vector<std::string>& args,
     return RunProgram(argv, extraEnv);
 }
 
-}  // namespace scenaria::testing
+} // namespace scenaria::testing
 
 #include <chrono>
 #include <csignal>
@@ -170,4 +170,4 @@ private:
     std::optional<int> exitCode_;
 };
 
-}  // namespace scenaria::testing
+} // namespace scenaria::testing

@@ -3,13 +3,13 @@
 // read: their own data under tests/data and what the program under test wrote.
 
 #include <cstdlib>
-#include <functional>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <sys/wait.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace scenaria::testing {
 
@@ -17,7 +17,8 @@ class TTempDir {
 public:
     TTempDir()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "scenaria-test-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "scenaria-test-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             throw std::runtime_error("cannot create a temporary folder");
         path_ = pattern;
@@ -80,4 +81,4 @@ inline bool AsUnprivilegedUser(const std::function<bool()>& check)
            WEXITSTATUS(status) == 0;
 }
 
-}  // namespace scenaria::testing
+} // namespace scenaria::testing

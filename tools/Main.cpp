@@ -17,7 +17,7 @@ std::map<std::string, TToolCommand>& Registry()
     static std::map<std::string, TToolCommand> commands;
     return commands;
 }
-}  // namespace
+} // namespace
 
 void RegisterToolCommand(TToolCommand command)
 {
@@ -100,7 +100,7 @@ std::string ProgramSettingsFile()
     return SettingsFileFor(folder + "/scenarix");
 }
 
-}  // namespace scenaria::tool
+} // namespace scenaria::tool
 
 namespace {
 
@@ -122,7 +122,7 @@ void PrintHelp(std::FILE* out)
     std::fprintf(out, "\nExit status: 0 on success, 1 with a message on stderr on failure.\n");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -139,7 +139,8 @@ int main(int argc, char** argv)
     const auto& commands = ToolCommands();
     const auto it = commands.find(args[0]);
     if (it == commands.end()) {
-        std::fprintf(stderr, "scenarix-tool: unknown command \"%s\" (see --help)\n", args[0].c_str());
+        std::fprintf(stderr, "scenarix-tool: unknown command \"%s\" (see --help)\n",
+                     args[0].c_str());
         return 1;
     }
     args.erase(args.begin());

@@ -109,5 +109,5 @@ const TToolCommandRegistration catalogueCommand({
     RunCatalogue,
 });
 
-}  // namespace
-}  // namespace scenaria::tool
+} // namespace
+} // namespace scenaria::tool

@@ -13,8 +13,8 @@ namespace scenaria::tool {
 
 struct TToolCommand {
     std::string Name;
-    std::string Synopsis;  // "NAME [options]" line of --help
-    std::string Help;      // what it does, options one per line
+    std::string Synopsis; // "NAME [options]" line of --help
+    std::string Help;     // what it does, options one per line
     std::function<int(const std::vector<std::string>& args)> Run;
 };
 
@@ -56,4 +56,4 @@ private:
 // The settings file of the program "scenarix" installed beside this tool.
 std::string ProgramSettingsFile();
 
-}  // namespace scenaria::tool
+} // namespace scenaria::tool

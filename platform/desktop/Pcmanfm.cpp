@@ -30,8 +30,8 @@ public:
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
         const std::string tool = kind_ == dkLxqt ? "pcmanfm-qt" : "pcmanfm";
-        const auto result =
-            RunProcess({tool, "--set-wallpaper", file, "--wallpaper-mode", TileCentreStretchWord(style)});
+        const auto result = RunProcess(
+            {tool, "--set-wallpaper", file, "--wallpaper-mode", TileCentreStretchWord(style)});
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(

@@ -14,8 +14,8 @@ namespace scenaria {
 namespace {
 
 using ::testing::ElementsAre;
-using ::testing::UnorderedElementsAre;
 using testing::TTempDir;
+using ::testing::UnorderedElementsAre;
 
 // The entries of a folder in the order the file system lists them.
 std::vector<std::string> ListingOrder(const std::string& folder)
@@ -205,7 +205,7 @@ TEST(ChooseNext, InOrder)
     current = 2;
     ChooseNext(current, 3, settings);
     EXPECT_EQ(current, 0);
-    current = 7;  // the folder has shrunk
+    current = 7; // the folder has shrunk
     ChooseNext(current, 3, settings);
     EXPECT_EQ(current, 0);
     current = 1;
@@ -246,7 +246,7 @@ TEST(ChooseNext, AtRandomDrawsFromTheGenerator)
     int current = 0;
     ChooseNext(current, 100, settings);
     EXPECT_EQ(current, 38);
-    settings.LastIndex = 28;  // the next draw is 28: drawn again, giving 7
+    settings.LastIndex = 28; // the next draw is 28: drawn again, giving 7
     ChooseNext(current, 100, settings);
     EXPECT_EQ(current, 7);
 }
@@ -272,5 +272,5 @@ TEST(ChooseNext, OtherModesKeepThePosition)
     }
 }
 
-}  // namespace
-}  // namespace scenaria
+} // namespace
+} // namespace scenaria

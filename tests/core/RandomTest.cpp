@@ -39,5 +39,5 @@ TEST(Random, SeedsFromTheTimeOfDay)
     EXPECT_LT(RandSeed, 24u * 60 * 60 * 1000);
 }
 
-}  // namespace
-}  // namespace scenaria
+} // namespace
+} // namespace scenaria

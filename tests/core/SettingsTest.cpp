@@ -1,5 +1,5 @@
-#include "core/IniFile.h"
 #include "core/Settings.h"
+#include "core/IniFile.h"
 
 #include "TempDir.h"
 
@@ -250,5 +250,5 @@ TEST(IniFile, DuplicateKeysReadAndWriteTheFirst)
     EXPECT_EQ(ReadFile(file), "[s]\nK=9\nk=2\nnew=x\n[s]\nk=3\n\n[t]\nk=y\n");
 }
 
-}  // namespace
-}  // namespace scenaria
+} // namespace
+} // namespace scenaria

@@ -12,10 +12,10 @@ namespace scenaria::testing {
 class TFakePlatform : public IPlatform {
 public:
     struct TInstall {
-        bool Active = false;  // true: InstallActiveDesktop, false: InstallClassic
+        bool Active = false; // true: InstallActiveDesktop, false: InstallClassic
         std::string File;
-        bool Tiled = false;  // classic
-        int Style = -1;      // active
+        bool Tiled = false; // classic
+        int Style = -1;     // active
         bool operator==(const TInstall&) const = default;
     };
 
@@ -29,7 +29,7 @@ public:
     TScreenFacts Screen{1024, 768, 24};
     TPlatformStatus InstallResult;
     bool TrashResult = true;
-    bool TrashRemovesFile = true;  // a successful trash moves the file away
+    bool TrashRemovesFile = true; // a successful trash moves the file away
     int ShortcutResult = 0;
 
     // Records.
@@ -84,4 +84,4 @@ inline bool TFakePlatform::DeleteToRecycleBin(const std::string& file)
     return TrashResult;
 }
 
-}  // namespace scenaria::testing
+} // namespace scenaria::testing

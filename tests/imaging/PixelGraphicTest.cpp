@@ -725,9 +725,9 @@ TEST(PixelGraphicTest, ClipboardBlockIsABitmapWithoutItsFileHeader)
     EXPECT_EQ(back.GetPixel(0, 1), 9u);
     EXPECT_EQ(back.GetPixel(0, 0), 0u);
     // The depths a bitmap may have are taken, 16 bits with its 5-5-5 layout among them.
-    const std::uint8_t sixteen[] = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 16, 0, 0, 0, 0, 0,
-                                    4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                    0x1F, 0x7C, 0, 0};
+    const std::uint8_t sixteen[] = {40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0,    0,    1, 0, 16,
+                                    0,  0, 0, 0, 0, 4, 0, 0, 0, 0, 0,    0,    0, 0, 0,
+                                    0,  0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1F, 0x7C, 0, 0};
     back.LoadFromClipboardFormat(8, sixteen, sizeof sixteen);
     EXPECT_EQ(back.BitCount(), bc24Bit);
     EXPECT_EQ(GetRValue(back.GetPixelColor(0, 0)), 255);

@@ -111,7 +111,8 @@ TEST(ToolConvert, MovesPicturesBetweenTheFormats)
     r = RunTool({"convert", dir.Write("short.pgm", "P5 400 400 255\nabc"), dir / "out.bmp"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "PBM, PGM, PPM: Unexpected end of file\n");
-    r = RunTool({"convert", DataFile("pillow-subset/cross_scan_line_truncated.tga"), dir / "out.bmp"});
+    r = RunTool(
+        {"convert", DataFile("pillow-subset/cross_scan_line_truncated.tga"), dir / "out.bmp"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "TGA: Unexpected end of file\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "out.bmp"));

@@ -11,7 +11,7 @@ namespace scenaria {
 std::string AutostartEntryPath(const TEnvLookup& env = ProcessEnv);
 
 // An Exec value that runs exactly this program with no arguments, quoted and escaped as the
-// Desktop Entry specification requires.
+// freedesktop.org Desktop Entry format requires.
 std::string DesktopEntryExec(const std::string& programPath);
 
 // Writes (or replaces) the entry that starts the program at log-in; 0 on success, otherwise

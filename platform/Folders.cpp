@@ -20,7 +20,7 @@ bool IsFolder(const std::string& path)
 std::string XdgBase(const TEnvLookup& env, const char* variable, const char* fallbackUnderHome)
 {
     const std::string value = env(variable);
-    // The base directory specification says relative values are to be ignored.
+    // freedesktop.org's base directory rules say relative values are to be ignored.
     if (!value.empty() && value[0] == '/')
         return value;
     return HomeFolder(env) + "/" + fallbackUnderHome;

@@ -1,5 +1,5 @@
 #pragma once
-// Moving a file to the trash as the freedesktop.org Trash specification describes: the home
+// Moving a file to the trash as the freedesktop.org Trash standard describes: the home
 // trash for files on the home trash's file system, otherwise the trash at the top folder of
 // the file's own file system. A file is only ever renamed into a trash on its own file system;
 // when that cannot be done it stays where it is.

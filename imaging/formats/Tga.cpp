@@ -93,7 +93,7 @@ TColor Color555(std::uint16_t word)
 }
 
 // The colour map of an 8-bit picture: the stored entries are the colours of the indices from
-// the first entry on, as the Truevision TGA specification defines them. Returns the palette
+// the first entry on, as the Truevision TGA format defines them. Returns the palette
 // size; indices below the first entry stay black.
 int ReadColorMap(TPGStream& stream, const THeader& h, std::array<TColor, 256>& palette)
 {

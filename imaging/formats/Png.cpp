@@ -139,9 +139,32 @@ bool ReadFromStream(TPngContext& context, png_bytep data, std::size_t length) no
     return false;
 }
 
+// False, with the reason recorded, when the chunk whose 8-byte header was just read declares
+// more data than the stream still holds. libpng reserves an ancillary chunk whole at its
+// declared length before reading it, even one it has just called too large in a warning that
+// the caller lets through; so a few bytes could make it reserve two gigabytes. Image data are
+// read piecemeal and may end early on their own terms.
+bool ChunkFitsInStream(TPngContext& context, png_const_bytep header) noexcept
+{
+    try {
+        const png_uint_32 declared = png_get_uint_32(header);
+        if (std::memcmp(header + 4, "IDAT", 4) == 0 ||
+            std::uint64_t{declared} + 4 <= context.Stream->Remaining())
+            return true;
+        Record(context, pfMessage, PGMessage(pgmUnexpectedEndOfFile).c_str());
+    } catch (...) {
+        RecordException(context);
+    }
+    return false;
+}
+
 void OnRead(png_structp png, png_bytep data, std::size_t length)
 {
-    if (!ReadFromStream(*static_cast<TPngContext*>(png_get_io_ptr(png)), data, length))
+    TPngContext& context = *static_cast<TPngContext*>(png_get_io_ptr(png));
+    if (!ReadFromStream(context, data, length))
+        png_longjmp(png, 1);
+    if (length == 8 && (png_get_io_state(png) & PNG_IO_MASK_LOC) == PNG_IO_CHUNK_HDR &&
+        !ChunkFitsInStream(context, data))
         png_longjmp(png, 1);
 }
 

@@ -581,6 +581,41 @@ TEST(PngReaderTest, BrokenFilesFailWithAClearMessage)
     EXPECT_THROW(image.LoadFromStream(failing), EReadError);
 }
 
+// Bytes in memory that remember the largest single read asked of them.
+class TMeasuredStream : public TPGBufferStream {
+public:
+    using TPGBufferStream::TPGBufferStream;
+    std::size_t Read(void* buffer, std::size_t count) override
+    {
+        Largest = std::max(Largest, count);
+        return TPGBufferStream::Read(buffer, count);
+    }
+    std::size_t Largest = 0;
+};
+
+TEST(PngReaderTest, AChunkLongerThanTheRestOfTheFileIsNeverReserved)
+{
+    // libpng reserves an ancillary chunk whole and reads it in one go, even after calling its
+    // length too large in a warning that pgwaIgnore lets through: a hundred bytes could make
+    // it reserve two gigabytes (found by fuzzing).
+    const std::string good = MakePng({4, 4, 8, 2, "", std::string(48, '\x40')});
+    std::string file = good.substr(0, 8 + 25); // signature and header chunk
+    PutBE32(file, 0x7900051A);
+    file += "sPLT" + std::string(60, 'x');
+    for (const TPGWarningAction action : {pgwaIgnore, pgwaRaise}) {
+        TPixelGraphic image;
+        image.ReadWarningAction = action;
+        TMeasuredStream stream(file.data(), file.size());
+        try {
+            image.LoadFromStream(stream);
+            ADD_FAILURE() << "loaded";
+        } catch (const EPGPNGFileFormatReaderWriter& e) {
+            EXPECT_STREQ(e.what(), "PNG: Unexpected end of file");
+        }
+        EXPECT_LT(stream.Largest, file.size()) << "warning action " << action;
+    }
+}
+
 TEST(PngReaderTest, GetInfoDescribesTheHeader)
 {
     const auto info = [](const std::string& name) {

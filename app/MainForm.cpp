@@ -5,6 +5,7 @@
 #include "core/Wallpaper.h"
 #include "platform/Platform.h"
 #include "ui/AboutBox.h"
+#include "ui/ConfigDialog.h"
 #include "widgets/BannerMenu.h"
 
 #include <QApplication>
@@ -74,11 +75,9 @@ void TfmMain::CreateComponents()
             connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    // The configuration dialog and the Bitmap Explorer are not part of this version; their
-    // items stay in place, disabled.
-    Configurar1 = item("&Configure Scenaria", nullptr);
+    // The Bitmap Explorer is not part of this version; its item stays in place, disabled.
+    Configurar1 = item("&Configure Scenaria", &TfmMain::ShowConfig);
     ExploreBitmaps1 = item("E&xplore Bitmaps...", nullptr);
-    Configurar1->setEnabled(false);
     ExploreBitmaps1->setEnabled(false);
     ChangeWallpapernow1 = item("Change Wallpaper &now", &TfmMain::ChangeIt);
     Deletecurrent1 = item("&Delete currently shown bitmap", &TfmMain::Deletecurrent1Click);
@@ -215,6 +214,50 @@ void TfmMain::ChangeIt()
         ChangeWallpaper();
 }
 
+void TfmMain::ShowConfig()
+{
+    if (Busy)
+        return;
+    DisableMenus();
+    int result = QDialog::Rejected;
+    {
+        TfmConfig config(
+            ComReady,
+            [this](int context) {
+                const TPlatformStatus status = platform_.ShowHelp(context);
+                if (!status.Ok)
+                    Complain(status.Error.c_str());
+            },
+            this);
+        Timer1->stop();
+        ShowModal(config);
+        result = config.result();
+        Settings.Interval = IntervalOf(Settings);
+        // A new minute starts; the minutes already counted stay counted.
+        Timer1->start();
+    }
+    EnableMenus();
+    ApplyShowHints();
+    // After EnableMenus, so that the delete item keeps the state it had.
+    WallpaperShown = false;
+    UpdateTrayHint();
+    hide();
+    if (result == DialogResultExplore)
+        ExploreBitmaps1Click();
+}
+
+// The Bitmap Explorer comes with a later version; until then the command only hands the menu
+// back.
+void TfmMain::ExploreBitmaps1Click()
+{
+    if (Busy)
+        return;
+    DisableMenus();
+    EnableMenus();
+    hide();
+    UpdateTrayHint();
+}
+
 void TfmMain::Deletecurrent1Click()
 {
     if (!platform_.DeleteToRecycleBin(LastShown))
@@ -264,7 +307,7 @@ void TfmMain::DisableMenus()
 void TfmMain::EnableMenus()
 {
     Busy = false;
-    for (QAction* action : {ChangeWallpapernow1, About1, Help1, Close1, AutoStart1})
+    for (QAction* action : {Configurar1, ChangeWallpapernow1, About1, Help1, Close1, AutoStart1})
         action->setEnabled(true);
     Deletecurrent1->setEnabled(WallpaperShown);
 }

@@ -58,6 +58,8 @@ public:
 
     // Tray commands.
     void ChangeIt();
+    void ShowConfig();
+    void ExploreBitmaps1Click();
     void Deletecurrent1Click();
     void AutoStart1Click();
     void Help1Click();

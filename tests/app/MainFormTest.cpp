@@ -4,13 +4,18 @@
 #include "core/Wallpaper.h"
 #include "imaging/PixelGraphic.h"
 #include "ui/AboutBox.h"
+#include "ui/ConfigDialog.h"
+#include "widgets/Button3D.h"
+#include "widgets/RotaryKnob.h"
 
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -119,11 +124,10 @@ TEST_F(MainFormTest, MenuItemsInOrder)
     EXPECT_EQ(captions, (QStringList{"&Configure Scenaria", "E&xplore Bitmaps...",
                                      "Change Wallpaper &now", "&Delete currently shown bitmap", "-",
                                      "&Help", "&About...", "-", "Auto &Start", "&Exit Scenaria"}));
-    EXPECT_FALSE(form->Configurar1->isEnabled());
     EXPECT_FALSE(form->ExploreBitmaps1->isEnabled());
     EXPECT_FALSE(form->Deletecurrent1->isEnabled()) << "nothing shown yet";
-    for (QAction* action :
-         {form->ChangeWallpapernow1, form->Help1, form->About1, form->AutoStart1, form->Close1})
+    for (QAction* action : {form->Configurar1, form->ChangeWallpapernow1, form->Help1, form->About1,
+                            form->AutoStart1, form->Close1})
         EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
 }
 
@@ -381,6 +385,114 @@ TEST_F(MainFormTest, MissingFolderOrEmptyCatalogueSkipsTheChange)
     form->ChangeIt();
     EXPECT_EQ(form->MinuteCount, 0);
     EXPECT_TRUE(platform.Installs.empty());
+}
+
+// The dialog as the user meets it from the tray: the menu and the timer are held while it is
+// open, and the new settings are in force as soon as it closes.
+class ShowConfigTest : public MainFormTest {
+protected:
+    // Runs ShowConfig with `user` acting in the dialog in place of a person.
+    void RunConfig(TfmMain& form, const std::function<void(TfmConfig&)>& user)
+    {
+        form.ShowModal = [&](QDialog& dialog) {
+            auto* config = qobject_cast<TfmConfig*>(&dialog);
+            ASSERT_NE(config, nullptr);
+            opened.push_back({form.Busy, form.Timer1->isActive()});
+            for (QAction* action : form.oxPopupMenu1->actions())
+                if (!action->isSeparator()) {
+                    EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+                }
+            user(*config);
+        };
+        form.ShowConfig();
+    }
+    struct TWhileOpen {
+        bool Busy;
+        bool TimerActive;
+    };
+    std::vector<TWhileOpen> opened;
+};
+
+TEST_F(ShowConfigTest, NewSettingsTakeEffectAtOnce)
+{
+    WritePicture(dir / "pics/sea.bmp");
+    WriteSettings("Delay=30\nHint on Tray=2\nShowHints=1\n");
+    const auto form = Start();
+    form->ChangeIt();
+    ASSERT_TRUE(WallpaperShown);
+    form->MinuteCount = 4;
+    RunConfig(*form, [](TfmConfig& config) {
+        config.rkHours->SetPosition(2);
+        config.rkMinutes->SetPosition(0);
+        config.cbHints->setChecked(false);
+        config.btOk->click();
+    });
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].Busy);
+    EXPECT_FALSE(opened[0].TimerActive) << "the timer is stopped while the dialog is open";
+    EXPECT_FALSE(form->Busy);
+    EXPECT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(Settings.Interval, 120);
+    EXPECT_EQ(form->MinuteCount, 4) << "the minutes counted stay counted";
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_TRUE(form->Deletecurrent1->isEnabled()) << "the delete item keeps its state";
+    EXPECT_EQ(form->TrayIcon1->ToolTip(), "Scenaria (116 minutes left) ")
+        << "no picture name until the next change";
+    EXPECT_TRUE(form->Configurar1->isEnabled());
+    EXPECT_FALSE(form->isVisible());
+
+    EXPECT_FALSE(Settings.ShowHints);
+    EXPECT_NE(testing::ReadFile(dir / "scenarix.INI").find("\nDelay=120\n"), std::string::npos);
+}
+
+TEST_F(ShowConfigTest, RandomIntervalAndCancel)
+{
+    WriteSettings("Delay=30\n");
+    const auto form = Start();
+    const std::string before = testing::ReadFile(dir / "scenarix.INI");
+    RunConfig(*form, [](TfmConfig& config) {
+        config.cbRandom->setChecked(true);
+        config.reject();
+    });
+    EXPECT_EQ(testing::ReadFile(dir / "scenarix.INI"), before) << "closing stores nothing";
+    EXPECT_EQ(Settings.Interval, 30);
+    RunConfig(*form, [](TfmConfig& config) {
+        config.cbRandom->setChecked(true);
+        config.btOk->click();
+    });
+    EXPECT_EQ(Settings.Interval, Settings.RandomDelay);
+    EXPECT_GE(Settings.Interval, 20);
+}
+
+TEST_F(ShowConfigTest, ExploreHandsTheMenuBackAndBusyBlocksASecondDialog)
+{
+    WriteSettings("");
+    const auto form = Start();
+    RunConfig(*form, [](TfmConfig& config) { config.btBrowse->click(); });
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_FALSE(form->Busy);
+    EXPECT_TRUE(form->Configurar1->isEnabled());
+    EXPECT_TRUE(form->Close1->isEnabled());
+    EXPECT_TRUE(form->Timer1->isActive());
+
+    form->DisableMenus();
+    RunConfig(*form, [](TfmConfig&) {});
+    EXPECT_EQ(opened.size(), 1u) << "no dialog while another one is open";
+    form->EnableMenus();
+}
+
+TEST_F(ShowConfigTest, HelpOpensTheControlsTopic)
+{
+    WriteSettings("");
+    const auto form = Start();
+    RunConfig(*form, [](TfmConfig& config) {
+        config.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&config));
+        config.cbSubfolders->setFocus();
+        QTest::keyClick(config.cbSubfolders, Qt::Key_F1);
+        config.reject();
+    });
+    EXPECT_EQ(platform.HelpContexts, std::vector<int>{113});
 }
 
 } // namespace

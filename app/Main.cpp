@@ -49,7 +49,8 @@ int main(int argc, char** argv)
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Scenaria"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Scenaria"));
+    // No display name: the window system would add it to every caption ("Wallpaper
+    // Diduzavizo — Scenaria"), and the captions are the program's own.
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/scenaria/scenaria.png")));
     SetPGMessageBoxHook(AskUser);

@@ -45,6 +45,9 @@ protected:
         env_.Set("DISPLAY", display_);
         x_ = XOpenDisplay(display_.c_str());
         ASSERT_NE(x_, nullptr);
+        // Windows come and go while the tree is walked (a menu closing, a dialog opening);
+        // asking about one that has just gone is not a reason to end the test.
+        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
 
         // The program in a folder of its own, its settings file beside it with every key.
         std::filesystem::copy_file(testing::BuiltProgram("scenarix"), dir_ / "scenarix");
@@ -197,6 +200,48 @@ protected:
         return false;
     }
 
+    // The title of a window as the program set it (UTF-8).
+    std::string WindowTitle(Window window)
+    {
+        const Atom name = XInternAtom(x_, "_NET_WM_NAME", False);
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::string title;
+        if (XGetWindowProperty(x_, window, name, 0, 256, False, AnyPropertyType, &type, &format,
+                               &count, &after, &data) == Success &&
+            data) {
+            title.assign(reinterpret_cast<const char*>(data), count);
+            XFree(data);
+        }
+        return title;
+    }
+
+    std::optional<TFound> WaitForWindow(const std::string& title)
+    {
+        for (int i = 0; i < 500; ++i) {
+            for (const auto& w : ProgramWindows())
+                if (w.TopLevel && WindowTitle(w.Id) == title)
+                    return w;
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+    bool WaitForWindowGone(const std::string& title)
+    {
+        for (int i = 0; i < 500; ++i) {
+            bool open = false;
+            for (const auto& w : ProgramWindows())
+                open = open || (w.TopLevel && WindowTitle(w.Id) == title);
+            if (!open)
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
     // Waits until the notification area has taken its place on the screen (owns the
     // system-tray selection).
     bool WaitForNotificationArea()
@@ -268,6 +313,77 @@ TEST_F(TrayEndToEnd, ClickChangesMenuCommandsAndExit)
     std::string expected = settings_;
     expected.replace(expected.find("LastIndex=-1"), 12, "LastIndex=1");
     EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), expected);
+}
+
+TEST_F(TrayEndToEnd, ConfigureFromTheMenu)
+{
+    StartTray();
+    StartProgram();
+    const auto icon = WaitForTrayIcon();
+    ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
+    const std::string iconX = std::to_string(icon->X + icon->Width / 2);
+    const std::string iconY = std::to_string(icon->Y + icon->Height / 2);
+
+    // "Configure Scenaria" (accelerator c) opens the dialog, centred on the screen.
+    Xdotool({"mousemove", iconX, iconY, "click", "3"});
+    ASSERT_TRUE(WaitForMenu()) << "no menu after a right click";
+    Xdotool({"key", "c"});
+    const auto dialog = WaitForWindow("Wallpaper Diduzavizo");
+    ASSERT_TRUE(dialog) << "the configuration dialog did not open";
+    EXPECT_EQ(dialog->Width, 592);
+    EXPECT_EQ(dialog->Height, 373);
+    EXPECT_NEAR(dialog->X + dialog->Width / 2, 400, 2);
+    EXPECT_NEAR(dialog->Y + dialog->Height / 2, 300, 2);
+    std::this_thread::sleep_for(500ms);
+    const auto at = [&dialog](int x, int y) {
+        return std::vector<std::string>{std::to_string(dialog->X + x),
+                                        std::to_string(dialog->Y + y)};
+    };
+    const auto move = [&](int x, int y) {
+        auto args = at(x, y);
+        args.insert(args.begin(), "mousemove");
+        return args;
+    };
+
+    // While it is open a click on the icon changes nothing.
+    const TRgb before = RootPixel(200, 300);
+    Xdotool({"mousemove", iconX, iconY, "click", "1"});
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(RootPixel(200, 300) == before) << "the wallpaper changed under the dialog";
+    EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), settings_);
+
+    // "Use subfolders", then the minutes knob: pressed straight above its centre (29) and
+    // dragged far to the right, out of the knob and the window (47).
+    auto click = move(5 + 10 + 40, 43 + 262 + 10);
+    click.insert(click.end(), {"click", "1"});
+    Xdotool(click);
+    auto drag = move(187 + 92 + 17, 163 + 20 + 17 - 13);
+    drag.insert(drag.end(), {"mousedown", "1"});
+    Xdotool(drag);
+    std::this_thread::sleep_for(200ms);
+    Xdotool({"mousemove", std::to_string(dialog->X + 187 + 92 + 17 + 150),
+             std::to_string(dialog->Y + 163 + 20 + 17)});
+    std::this_thread::sleep_for(200ms);
+    Xdotool(move(700, 163 + 20 + 17));
+    std::this_thread::sleep_for(200ms);
+    Xdotool({"mouseup", "1"});
+
+    // "Press OK" writes the settings and closes the dialog.
+    auto ok = move(5 + 72, 337 + 16);
+    ok.insert(ok.end(), {"click", "1"});
+    Xdotool(ok);
+    ASSERT_TRUE(WaitForWindowGone("Wallpaper Diduzavizo")) << "OK did not close the dialog";
+    std::string expected = settings_;
+    expected.replace(expected.find("Subfolders=0"), 12, "Subfolders=1");
+    expected.replace(expected.find("Delay=30"), 8, "Delay=47");
+    EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), expected);
+
+    // The menu is back: Exit ends the program.
+    std::this_thread::sleep_for(300ms);
+    Xdotool({"mousemove", iconX, iconY, "click", "3"});
+    ASSERT_TRUE(WaitForMenu());
+    Xdotool({"key", "e"});
+    EXPECT_EQ(program_->WaitFor(10s), std::optional<int>(0));
 }
 
 TEST_F(TrayEndToEnd, IconAppearsWhenTheNotificationAreaStartsLater)

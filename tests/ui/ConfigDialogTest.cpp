@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 
 namespace scenaria {
 namespace {
@@ -467,6 +468,22 @@ TEST_F(ConfigDialog, AFailedWriteIsReportedAndTheDialogStillCloses)
     EXPECT_TRUE(errors[0].startsWith("Unable to write to ")) << errors[0].toStdString();
     EXPECT_EQ(form->result(), QDialog::Accepted);
     EXPECT_EQ(Settings.Delay, 40) << "in force until the program ends";
+}
+
+TEST_F(ConfigDialog, TheHelpPagesHaveATopicForEveryControl)
+{
+    Load("");
+    const auto form = Open();
+    const std::string page =
+        testing::ReadFile(std::string(SCENARIA_SOURCE_DIR) + "/docs/help/scenarix.html");
+    std::set<int> contexts;
+    for (const QWidget* control : form->findChildren<QWidget*>())
+        if (const int context = HelpContextOf(control); context > 0)
+            contexts.insert(context);
+    EXPECT_EQ(contexts.size(), 14u) << "101 to 114";
+    for (const int context : contexts)
+        EXPECT_NE(page.find("id=\"context-" + std::to_string(context) + "\""), std::string::npos)
+            << context;
 }
 
 TEST(ConfigModel, LoadingRules)

@@ -142,7 +142,6 @@ void TPathLabel::SetPath(const QString& path)
     if (path == path_)
         return;
     path_ = path;
-    setToolTip(QString());
     update();
 }
 

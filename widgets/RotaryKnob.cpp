@@ -138,7 +138,9 @@ void TRangeControl::paintEvent(QPaintEvent*)
 {
     // Drawn off screen first so that a knob being turned never flickers; without the memory
     // for that it is drawn straight onto the control.
-    QImage image(size(), QImage::Format_RGB32);
+    const qreal ratio = devicePixelRatioF();
+    QImage image(size() * ratio, QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
     if (image.isNull()) {
         QPainter direct(this);
         DrawOn(direct);

@@ -492,6 +492,16 @@ void TPGImage::SetPicBoxShowHint(bool value)
     picBox_->setToolTip(picBoxShowHint_ ? picBoxHint_ : QString());
 }
 
+QMenu* TPGImage::PicBoxPopupMenu() const
+{
+    return picBoxPopupMenu_;
+}
+
+void TPGImage::SetPicBoxPopupMenu(QMenu* value)
+{
+    picBoxPopupMenu_ = value;
+}
+
 void TPGImage::SetPicBoxParentShowHint(bool value)
 {
     picBoxParentShowHint_ = value;

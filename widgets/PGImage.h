@@ -212,8 +212,8 @@ public:
     void SetPicBoxShowHint(bool value);
     bool PicBoxParentShowHint() const { return picBoxParentShowHint_; }
     void SetPicBoxParentShowHint(bool value);
-    QMenu* PicBoxPopupMenu() const { return picBoxPopupMenu_; }
-    void SetPicBoxPopupMenu(QMenu* value) { picBoxPopupMenu_ = value; }
+    QMenu* PicBoxPopupMenu() const;
+    void SetPicBoxPopupMenu(QMenu* value);
     int PicBoxTag() const { return picBoxTag_; }
     void SetPicBoxTag(int value) { picBoxTag_ = value; }
 

@@ -167,6 +167,8 @@ void TPGImage::InvalidatePaintCache()
 void TPGImage::DropDisplayImage()
 {
     StopWorker();
+    if (!displayImage_)
+        return;
     displayImage_.reset();
     InvalidatePaintCache();
 }

@@ -82,6 +82,9 @@ public:
     // The copy the screen shows when the picture itself cannot be; null when none.
     const TPixelGraphic* DisplayImage() const { return displayImage_.get(); }
     bool DisplayImageUnderWay() const { return worker_ != nullptr; }
+    // The picture's pixels scaled to the picture box as the last paint kept them (null when
+    // the box is painted region by region); kept until the picture or the box size changes.
+    const QImage& ScaledPixels() const { return cache_.Plain; }
     // Saves the loaded image (EPGEmpty naming "PixelGraphic" when nothing is loaded).
     void SaveToFile(const std::string& fileName);
     // Invalidates the viewer and its picture box.

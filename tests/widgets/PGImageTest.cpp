@@ -157,6 +157,30 @@ TEST_F(PGImageTest, AlwaysKARFitsAWidePictureCentredVertically)
     EXPECT_EQ(viewer.PicBoxRect().size(), QSize(1000, 500));
 }
 
+TEST_F(PGImageTest, RepaintsReuseTheScaledPixelsUntilTheBoxChanges)
+{
+    TPGImage viewer;
+    viewer.SetStretch(sAlwaysKAR);
+    viewer.SetFileName(Coded(64, 48));
+    ShowViewer(viewer, 200, 150);
+    Shot(viewer);
+    const qint64 first = viewer.ScaledPixels().cacheKey();
+    EXPECT_EQ(viewer.ScaledPixels().size(), QSize(200, 150));
+    Shot(viewer);
+    viewer.SetTiling(tRepeat);
+    Shot(viewer);
+    EXPECT_EQ(viewer.ScaledPixels().cacheKey(), first) << "no rescaling at an unchanged size";
+    viewer.resize(100, 150);
+    const QImage shot = Shot(viewer);
+    EXPECT_EQ(viewer.ScaledPixels().size(), QSize(100, 75));
+    EXPECT_EQ(shot.pixel(99, 74), ToQRgb(CodedColor(63, 47)));
+    viewer.SetFileName(Coded(32, 24));
+    Shot(viewer);
+    EXPECT_EQ(viewer.ScaledPixels().size(), QSize(100, 75));
+    EXPECT_EQ(viewer.ScaledPixels().pixel(99, 74), ToQRgb(CodedColor(31, 23)))
+        << "a new picture of the same box size is scaled afresh";
+}
+
 TEST_F(PGImageTest, CentredPictureHasEqualMarginsTheOddPixelRightAndBelow)
 {
     TPGImage viewer;

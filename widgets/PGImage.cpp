@@ -282,6 +282,8 @@ void TPGImage::PictureLayout(bool forced)
     }
     const bool sameSize =
         picBox_->width() == layout.BoxWidth && picBox_->height() == layout.BoxHeight;
+    if (!sameSize)
+        StopWorker(); // the next paint decides afresh for the new box
     const bool inPlace = boxLeft_ == layout.BoxLeft && boxTop_ == layout.BoxTop &&
                          hBar->value() == layout.ScrollX && vBar->value() == layout.ScrollY;
     // A picture box that keeps its size keeps the user's scroll position, unless a setter asked

@@ -163,6 +163,54 @@ TEST_F(PGImageWorkerTest, AnotherFileStopsTheWorkerAndNoStaleResultArrives)
     SpinUntil([] { return false; }, 50);
 }
 
+TEST_F(PGImageWorkerTest, LayoutAndThreadChangesStopTheWorker)
+{
+    TPGImage viewer;
+    viewer.SetScreenDepthSource([] { return 8; });
+    viewer.SetFileName(Jpeg(1600, 1200));
+    ShowViewer(viewer, 200, 150);
+    Shot(viewer);
+    ASSERT_TRUE(viewer.DisplayImageUnderWay());
+    viewer.SetStretch(sAlwaysKAR);
+    EXPECT_FALSE(viewer.DisplayImageUnderWay());
+    Shot(viewer);
+    ASSERT_TRUE(viewer.DisplayImageUnderWay()) << "the next paint starts again";
+    viewer.SetUseThread(false);
+    EXPECT_FALSE(viewer.DisplayImageUnderWay());
+    // Without a thread the copy is made during the paint itself.
+    Shot(viewer);
+    EXPECT_NE(viewer.DisplayImage(), nullptr);
+    EXPECT_FALSE(viewer.DisplayImageUnderWay());
+}
+
+TEST_F(PGImageWorkerTest, KeptOldCopyAndReductionOnLoad)
+{
+    TPGImage viewer;
+    viewer.SetScreenDepthSource([] { return 8; });
+    viewer.SetKeepOldPaintPixelGraphic(true);
+    viewer.SetFileName(Jpeg(64, 48));
+    ShowViewer(viewer, 100, 80);
+    Shot(viewer);
+    ASSERT_TRUE(SpinUntil([&] { return viewer.DisplayImage() != nullptr; }));
+    viewer.SetFileName(Jpeg(40, 30));
+    ASSERT_NE(viewer.DisplayImage(), nullptr) << "the old copy stays on screen meanwhile";
+    const QImage meanwhile = Shot(viewer);
+    EXPECT_NE(meanwhile.pixel(5, 5), viewer.PicBoxFrameColor().rgb()) << "no empty frame";
+    ASSERT_TRUE(SpinUntil([&] { return viewer.DisplayImage()->Width() == 40; }));
+
+    // Reduced on load: the copy replaces the loaded picture.
+    TPGImage reducing;
+    reducing.SetScreenDepthSource([] { return 8; });
+    reducing.SetReduceOnLoad(true);
+    reducing.SetFileName(Jpeg(64, 48));
+    ShowViewer(reducing, 100, 80);
+    Shot(reducing);
+    ASSERT_TRUE(SpinUntil([&] { return reducing.PixelGraphic()->BitCount() == bc8Bit; }));
+    EXPECT_EQ(reducing.DisplayImage(), nullptr);
+    Shot(reducing);
+    EXPECT_FALSE(reducing.DisplayImageUnderWay()) << "a reduced picture needs no further copy";
+}
+
 TEST_F(PGImageWorkerTest, AWorkerToldToStopPostsNothing)
 {
     TPixelGraphic source;

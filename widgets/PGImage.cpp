@@ -660,9 +660,12 @@ void TPGImage::PaintPicture(QPainter& painter, const TPixelGraphic& picture, con
     const QRect box = PicBoxRect();
     const TTilePlan plan = PlanTiles(ToTRect(box), viewport()->width(), viewport()->height(),
                                      ToTRect(clip), tiling_, flipHorizontal_, flipVertical_);
-    if (plan.Tiles.empty())
-        return;
     const QImage* full = CachedBox(picture, box.width(), box.height());
+    if (plan.Pattern) {
+        if (full)
+            PaintPattern(painter, *full, box, clip);
+        return;
+    }
     const bool copy[3] = {plan.CopyHorizontal, plan.CopyVertical, plan.CopyBoth};
     for (const TTile& tile : plan.Tiles) {
         const QRect rect = ToQRect(tile.Rect);
@@ -687,6 +690,27 @@ void TPGImage::PaintPicture(QPainter& painter, const TPixelGraphic& picture, con
                                               tile.MirrorHorizontal, tile.MirrorVertical));
         }
     }
+}
+
+void TPGImage::PaintPattern(QPainter& painter, const QImage& tile, const QRect& box,
+                            const QRect& clip)
+{
+    // Two tiles each way hold every kind of mirroring; the brush repeats them from the box on.
+    const bool mirrorColumns = tiling_ == tMirrorHorizontal || tiling_ == tMirror;
+    const bool mirrorRows = tiling_ == tMirrorVertical || tiling_ == tMirror;
+    const int w = tile.width(), h = tile.height();
+    QImage pattern(mirrorColumns ? 2 * w : w, mirrorRows ? 2 * h : h, QImage::Format_RGB32);
+    {
+        QPainter p(&pattern);
+        for (int r = 0; r < (mirrorRows ? 2 : 1); ++r)
+            for (int c = 0; c < (mirrorColumns ? 2 : 1); ++c) {
+                const bool horizontal = flipHorizontal_ != (mirrorColumns && c == 1);
+                const bool vertical = flipVertical_ != (mirrorRows && r == 1);
+                p.drawImage(c * w, r * h, tile.mirrored(horizontal, vertical));
+            }
+    }
+    painter.setBrushOrigin(box.topLeft());
+    painter.fillRect(clip, QBrush(pattern));
 }
 
 void TPGImage::PaintClocks(QPainter& painter, const QRect& box)

@@ -275,6 +275,7 @@ private:
     void WorkerDone(quint64 serial);
     void WorkerProgress(quint64 serial, int phase, int percent);
     void PaintPicture(QPainter& painter, const TPixelGraphic& picture, const QRect& clip);
+    void PaintPattern(QPainter& painter, const QImage& tile, const QRect& box, const QRect& clip);
     void PaintClocks(QPainter& painter, const QRect& box);
     const QImage* CachedBox(const TPixelGraphic& picture, int width, int height);
 

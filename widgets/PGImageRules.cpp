@@ -328,6 +328,10 @@ TTilePlan PlanTiles(const TRect& box, int clientWidth, int clientHeight, const T
         TileRange(box.Left, box.Right, width, clientWidth, c0, c1);
         TileRange(box.Top, box.Bottom, height, clientHeight, r0, r1);
     }
+    if ((std::int64_t{c1} - c0 + 1) * (std::int64_t{r1} - r0 + 1) > MaxPlannedTiles) {
+        plan.Pattern = true;
+        return plan;
+    }
     const bool mirrorColumns = tiling == tMirrorHorizontal || tiling == tMirror;
     const bool mirrorRows = tiling == tMirrorVertical || tiling == tMirror;
     int horizontal = 0, vertical = 0, both = 0;

@@ -182,8 +182,13 @@ struct TTile {
     bool MirrorVertical = false;
 };
 
+// More tiles than this are not listed one by one (a tiny picture tiled over a large window
+// would make millions); the plan then says to paint the repeating pattern as a whole.
+inline constexpr std::int64_t MaxPlannedTiles = 4096;
+
 struct TTilePlan {
     std::vector<TTile> Tiles;
+    bool Pattern = false; // too many tiles: fill the clip with the pattern instead
     // Per kind of mirroring (horizontal only, vertical only, both): make a mirrored copy of
     // the picture once instead of drawing each tile mirrored.
     bool CopyHorizontal = false;

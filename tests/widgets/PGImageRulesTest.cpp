@@ -416,6 +416,12 @@ TEST(TilePlanTest, MirroringAndWhenACopyPaysOff)
     EXPECT_EQ(plan.Tiles.size(), 5u);
     EXPECT_TRUE(plan.CopyHorizontal) << "columns -1, 1 and 3";
 
+    // A one-pixel picture over a large window: no list of millions of tiles.
+    plan = PlanTiles({500, 500, 501, 501}, 4000, 3000, {0, 0, 4000, 3000}, tRepeat, false, false);
+    EXPECT_TRUE(plan.Pattern);
+    EXPECT_TRUE(plan.Tiles.empty());
+    EXPECT_FALSE(PlanTiles(box, 400, 300, all, tRepeat, false, false).Pattern);
+
     // An empty box has nothing to tile (and nothing to divide by).
     EXPECT_TRUE(PlanTiles({10, 10, 10, 10}, 400, 300, all, tRepeat, false, false).Tiles.empty());
 }

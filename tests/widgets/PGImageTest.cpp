@@ -123,6 +123,30 @@ TEST_F(PGImageTest, EachMirroredTilingAndTheFlips)
     EXPECT_EQ(narrow.pixel(box.left() - 80 + 29, 0), ToQRgb(CodedColor(0, 1)));
 }
 
+TEST_F(PGImageTest, ATinyPictureTiledOverTheWindowIsPaintedAsAPattern)
+{
+    TPGImage viewer;
+    viewer.SetCenter(true);
+    viewer.SetFileName(Coded(3, 2));
+    ShowViewer(viewer, 200, 150);
+    const QRect box = viewer.PicBoxRect();
+    ASSERT_EQ(box, QRect(98, 74, 3, 2));
+    struct TCase {
+        TTiling Tiling;
+        bool Columns, Rows;
+    };
+    for (const TCase c : {TCase{tRepeat, false, false}, TCase{tMirrorHorizontal, true, false},
+                          TCase{tMirror, true, true}}) {
+        SCOPED_TRACE(c.Tiling);
+        viewer.SetTiling(c.Tiling);
+        const QImage shot = Shot(viewer);
+        for (int y = 0; y < 150; ++y)
+            for (int x = 0; x < 200; ++x)
+                ASSERT_EQ(shot.pixel(x, y), TiledPixel(x, y, box, c.Columns, c.Rows))
+                    << x << "," << y;
+    }
+}
+
 TEST_F(PGImageTest, AlwaysKARFitsAWidePictureCentredVertically)
 {
     TPGImage viewer;

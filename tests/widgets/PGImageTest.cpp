@@ -257,6 +257,30 @@ TEST_F(PGImageTest, LargerPictureOpensScrolledToItsMiddle)
               qRgb(h->value() + client.width() - 1, v->value() + client.height() - 1, 0));
 }
 
+TEST_F(PGImageTest, ScrollBarAllowancesHoldWithABorderToo)
+{
+    TPGImage viewer; // the default sunken frame
+    viewer.SetCenter(true);
+    viewer.resize(200, 150);
+    viewer.show();
+    viewer.SetFileName(Coded(64, 64));
+    viewer.SetStretch(sZoomKAR);
+    viewer.SetZoomFactor(3.0); // 192 x 192
+    QApplication::processEvents();
+    const int frame = viewer.frameWidth();
+    const QScrollBar* h = viewer.horizontalScrollBar();
+    const QScrollBar* v = viewer.verticalScrollBar();
+    ASSERT_TRUE(v->isVisible());
+    // 192 fits across only without the vertical bar, which 192 rows need: both bars.
+    ASSERT_TRUE(h->isVisible());
+    const QSize client = viewer.viewport()->size();
+    EXPECT_EQ(client, QSize(200 - 2 * frame - v->sizeHint().width(),
+                            150 - 2 * frame - h->sizeHint().height()));
+    EXPECT_EQ(h->maximum(), 192 - client.width());
+    EXPECT_EQ(h->value(), (192 - client.width()) / 2);
+    EXPECT_EQ(v->value(), (192 - client.height()) / 2);
+}
+
 TEST_F(PGImageTest, EmptyFileNameClearsToTheWindowColour)
 {
     TPGImage viewer;

@@ -1,0 +1,45 @@
+// A small window whose controls have hints, with the main window's balloon settings: what the
+// desktop test points at and what the screenshot shows. Once it is on the screen it prints the
+// place of the control to point at, "control <x> <y> <width> <height>", and the control's hint
+// on the next line.
+
+#include "app/BalloonHint1.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    scenaria::TBalloonHint balloonHint1;
+    scenaria::ConfigureBalloonHint1(balloonHint1);
+
+    QWidget window;
+    window.setWindowTitle(QStringLiteral("Balloon hints"));
+    auto* layout = new QVBoxLayout(&window);
+    auto* cbHints = new QCheckBox(QStringLiteral("Show Hints"), &window);
+    cbHints->setChecked(true);
+    cbHints->setToolTip(
+        QStringLiteral("Select whether you want the program to show the Balloon Hints"));
+    auto* btOk = new QPushButton(QStringLiteral("OK"), &window);
+    btOk->setToolTip(QStringLiteral("Save the settings & close"));
+    layout->addWidget(cbHints);
+    layout->addWidget(btOk);
+    window.setGeometry(120, 330, 260, 90);
+    window.show();
+    window.activateWindow();
+
+    QTimer::singleShot(300, &window, [&] {
+        const QRect control(cbHints->mapToGlobal(QPoint(0, 0)), cbHints->size());
+        std::printf("control %d %d %d %d\n%s\n", control.x(), control.y(), control.width(),
+                    control.height(), qPrintable(cbHints->toolTip()));
+        std::fflush(stdout);
+    });
+    return application.exec();
+}

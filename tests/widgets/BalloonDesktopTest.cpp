@@ -1,0 +1,250 @@
+// The balloon on a real (virtual) X display: xdotool moves the mouse onto a control, and the
+// screen is read back where the balloon came up.
+
+#include "widgets/BalloonGeometry.h"
+
+#include "RunProgram.h"
+#include "platform/PlatformTestSupport.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <thread>
+
+namespace scenaria {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TChild;
+
+struct TRgb {
+    int R, G, B;
+    bool operator==(const TRgb&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TRgb& c)
+{
+    return out << "(" << c.R << "," << c.G << "," << c.B << ")";
+}
+
+// A control on the screen and the hint it carries.
+struct THoverTarget {
+    int X = 0, Y = 0, Width = 0, Height = 0;
+    std::string Hint;
+};
+
+// A balloon window found on the screen.
+struct TBalloonSeen {
+    Window Id = 0;
+    int X = 0, Y = 0, Width = 0, Height = 0;
+};
+
+class BalloonDesktop : public testing::TIsolatedTest {
+protected:
+    static constexpr int ScreenWidth = 800, ScreenHeight = 600;
+    const TRgb Desk{40, 90, 160};
+    const TRgb OtherDesk{200, 60, 30};
+    const TRgb Fill{255, 255, 157}; // the main window's balloon colour
+    const TRgb Black{0, 0, 0};
+    static constexpr int Shadow = 8;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
+        ASSERT_TRUE(testing::RequireProgram("xdotool", "xdotool"));
+        server_ = std::make_unique<TChild>(std::vector<std::string>{
+            "Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0",
+            std::to_string(ScreenWidth) + "x" + std::to_string(ScreenHeight) + "x24"});
+        ASSERT_TRUE(server_->Started()) << server_->Error();
+        const auto number = server_->ReadLine(20000);
+        ASSERT_TRUE(number && !number->empty()) << "Xvfb did not start";
+        display_ = ":" + *number;
+        env_.Set("DISPLAY", display_);
+        env_.Set("QT_QPA_PLATFORM", "xcb");
+        x_ = XOpenDisplay(display_.c_str());
+        ASSERT_NE(x_, nullptr);
+        SetDesktop(Desk);
+    }
+
+    void TearDown() override
+    {
+        program_.reset();
+        if (x_)
+            XCloseDisplay(x_);
+        server_.reset();
+    }
+
+    void SetDesktop(const TRgb& c)
+    {
+        const Window root = DefaultRootWindow(x_);
+        XSetWindowBackground(x_, root,
+                             static_cast<unsigned long>(c.R) << 16 |
+                                 static_cast<unsigned long>(c.G) << 8 |
+                                 static_cast<unsigned long>(c.B));
+        XClearWindow(x_, root);
+        XSync(x_, False);
+    }
+
+    // The small window of the build whose control carries a hint. Pointing the test at another
+    // window takes another function like this one: start it, and say where its control is.
+    std::optional<THoverTarget> OpenDemoWindow()
+    {
+        program_ = std::make_unique<TChild>(
+            std::vector<std::string>{testing::BuiltProgram("balloon-demo")});
+        if (!program_->Started())
+            return std::nullopt;
+        const auto place = program_->ReadLine(20000);
+        const auto hint = program_->ReadLine(2000);
+        if (!place || !hint)
+            return std::nullopt;
+        THoverTarget target;
+        std::istringstream in(*place);
+        std::string word;
+        in >> word >> target.X >> target.Y >> target.Width >> target.Height;
+        if (word != "control")
+            return std::nullopt;
+        target.Hint = *hint;
+        return target;
+    }
+
+    TRgb Pixel(int x, int y)
+    {
+        XImage* image = XGetImage(x_, DefaultRootWindow(x_), x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return {-1, -1, -1};
+        const unsigned long value = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return {static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 8 & 0xFF),
+                static_cast<int>(value & 0xFF)};
+    }
+
+    bool WaitForPixel(int x, int y, const TRgb& colour)
+    {
+        for (int i = 0; i < 150; ++i) {
+            if (Pixel(x, y) == colour)
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    // A mapped top-level window whose name is the given text.
+    std::optional<TBalloonSeen> FindWindowNamed(const std::string& name)
+    {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(x_, DefaultRootWindow(x_), &root, &parent, &children, &count))
+            return std::nullopt;
+        std::optional<TBalloonSeen> found;
+        for (unsigned i = 0; i < count && !found; ++i) {
+            XWindowAttributes a;
+            char* title = nullptr;
+            if (XGetWindowAttributes(x_, children[i], &a) && a.map_state == IsViewable &&
+                XFetchName(x_, children[i], &title) && title) {
+                if (name == title)
+                    found = TBalloonSeen{children[i], a.x, a.y, a.width, a.height};
+                XFree(title);
+            }
+        }
+        if (children)
+            XFree(children);
+        return found;
+    }
+
+    std::optional<TBalloonSeen> WaitForBalloon(const std::string& hint)
+    {
+        for (int i = 0; i < 400; ++i) {
+            if (auto seen = FindWindowNamed(hint))
+                return seen;
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+    bool WaitForBalloonGone(const std::string& hint)
+    {
+        for (int i = 0; i < 250; ++i) {
+            if (!FindWindowNamed(hint))
+                return true;
+            std::this_thread::sleep_for(20ms);
+        }
+        return false;
+    }
+
+    void Xdotool(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const auto r = testing::RunProgram(argv);
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+    }
+
+    // The pointer comes to rest on the control, as a user's would.
+    void PointAt(int x, int y)
+    {
+        Xdotool({"mousemove", std::to_string(x - 20), std::to_string(y)});
+        std::this_thread::sleep_for(100ms);
+        Xdotool({"mousemove", std::to_string(x), std::to_string(y)});
+    }
+
+    std::string display_;
+    Display* x_ = nullptr;
+    std::unique_ptr<TChild> server_;
+    std::unique_ptr<TChild> program_;
+};
+
+TEST_F(BalloonDesktop, HoveringAControlShowsItsHintInAShapedBalloon)
+{
+    const auto target = OpenDemoWindow();
+    ASSERT_TRUE(target) << "the window did not come up";
+    const int px = target->X + 30, py = target->Y + target->Height / 2;
+    PointAt(px, py);
+    const auto seen = WaitForBalloon(target->Hint);
+    ASSERT_TRUE(seen) << "no balloon with the control's hint";
+
+    // Above right of the pointer as the program prefers, the tail's tip at the pointer.
+    const TBalloonSize size{seen->Width, seen->Height};
+    const TBalloonPlacement place =
+        PlaceBalloonOnScreen(bpAboveRight, {px, py}, size, {ScreenWidth, ScreenHeight});
+    ASSERT_EQ(place.Orientation, bpAboveRight);
+    EXPECT_EQ(seen->X, place.TopLeft.X);
+    EXPECT_EQ(seen->Y, place.TopLeft.Y);
+    EXPECT_GE(seen->Width, BalloonMinWidth);
+    EXPECT_LE(seen->Width, ScreenWidth / 4) << "wrapped at a quarter of the screen";
+
+    const TBalloonLayout l = BalloonLayout(size, Shadow, place.Orientation);
+    const int x0 = seen->X, y0 = seen->Y;
+    const int midY = y0 + (l.Body.Top + l.Body.Bottom) / 2;
+    // The body's colour inside, framed in black.
+    ASSERT_TRUE(WaitForPixel(x0 + l.Body.Left + 4, midY, Fill))
+        << Pixel(x0 + l.Body.Left + 4, midY);
+    EXPECT_EQ(Pixel(x0 + l.Body.Left, midY), Black);
+    // The text, in black (smoothed at its edges), inside the text rectangle.
+    int dark = 0;
+    for (int y = l.Text.Top; y < l.Text.Bottom; ++y)
+        for (int x = l.Text.Left; x < l.Text.Right; x += 2) {
+            const TRgb c = Pixel(x0 + x, y0 + y);
+            dark += c.R + c.G + c.B < 300;
+        }
+    EXPECT_GT(dark, 20) << "no text in the balloon";
+    // The shadow beside the body darkens every second pixel of the desktop.
+    for (int x = x0 + seen->Width - 4; x < x0 + seen->Width; ++x)
+        EXPECT_EQ(Pixel(x, midY), (x - x0 + midY - y0) % 2 == 0 ? Black : Desk) << x;
+
+    // Outside the outline the window is not there: the desktop shows through it, even when the
+    // desktop changes below the balloon.
+    SetDesktop(OtherDesk);
+    EXPECT_TRUE(WaitForPixel(x0 + 2, y0 + 2, OtherDesk)) << Pixel(x0 + 2, y0 + 2);
+    EXPECT_EQ(Pixel(x0 + seen->Width - 1, y0), OtherDesk);
+    EXPECT_EQ(Pixel(x0 + l.Body.Left + 4, midY), Fill);
+
+    // Leaving the control ends the hint.
+    Xdotool({"mousemove", std::to_string(px), std::to_string(target->Y + target->Height + 150)});
+    EXPECT_TRUE(WaitForBalloonGone(target->Hint));
+}
+
+} // namespace
+} // namespace scenaria

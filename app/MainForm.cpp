@@ -69,6 +69,7 @@ void TfmMain::CreateComponents()
 
     BalloonHint1 = new TBalloonHint(this);
     ConfigureBalloonHint1(*BalloonHint1);
+    BalloonHint1->CompositingActive = [this] { return platform_.CompositingActive(); };
     TApplicationHints::Instance().HintHidePause = 2000;
 
     oxPopupMenu1 = new TBannerMenu(QStringLiteral("Scenaria"), this);

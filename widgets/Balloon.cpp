@@ -205,7 +205,10 @@ bool TBalloonWindow::ActivateHint(const QString& text)
 
     // The image below must not hold the previous balloon.
     hide();
-    const bool translucent = s.CompositingActive && s.CompositingActive();
+    // Without word from the system, a Wayland session is the one known to compose.
+    const bool translucent =
+        s.CompositingActive ? s.CompositingActive()
+                            : QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     if (translucent != translucent_) {
         translucent_ = translucent;
         setAttribute(Qt::WA_TranslucentBackground, translucent);

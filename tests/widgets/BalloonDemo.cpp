@@ -4,6 +4,7 @@
 // on the next line.
 
 #include "app/BalloonHint1.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,12 +14,15 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     scenaria::TBalloonHint balloonHint1;
     scenaria::ConfigureBalloonHint1(balloonHint1);
+    const std::unique_ptr<scenaria::IPlatform> platform = scenaria::CreatePlatform();
+    balloonHint1.CompositingActive = [&platform] { return platform->CompositingActive(); };
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("Balloon hints"));

@@ -23,6 +23,8 @@ int main(int argc, char** argv)
     scenaria::ConfigureBalloonHint1(balloonHint1);
     const std::unique_ptr<scenaria::IPlatform> platform = scenaria::CreatePlatform();
     balloonHint1.CompositingActive = [&platform] { return platform->CompositingActive(); };
+    // The balloon stays until the pointer leaves, however long a slow machine takes to look.
+    scenaria::TApplicationHints::Instance().HintHidePause = 600000;
 
     QWidget window;
     window.setWindowTitle(QStringLiteral("Balloon hints"));

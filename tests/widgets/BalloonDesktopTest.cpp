@@ -6,6 +6,7 @@
 #include "RunProgram.h"
 #include "platform/PlatformTestSupport.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <gtest/gtest.h>
@@ -72,20 +73,44 @@ protected:
     void TearDown() override
     {
         program_.reset();
+        compositor_.reset();
         if (x_)
             XCloseDisplay(x_);
         server_.reset();
     }
 
+    // The desktop in one colour, as the server paints it and as a compositing manager does
+    // (from the root pixmap that desktop-setters publish).
     void SetDesktop(const TRgb& c)
     {
         const Window root = DefaultRootWindow(x_);
-        XSetWindowBackground(x_, root,
-                             static_cast<unsigned long>(c.R) << 16 |
-                                 static_cast<unsigned long>(c.G) << 8 |
-                                 static_cast<unsigned long>(c.B));
+        const unsigned long pixel = static_cast<unsigned long>(c.R) << 16 |
+                                    static_cast<unsigned long>(c.G) << 8 |
+                                    static_cast<unsigned long>(c.B);
+        const Pixmap tile = XCreatePixmap(x_, root, 8, 8, DefaultDepth(x_, DefaultScreen(x_)));
+        GC gc = XCreateGC(x_, tile, 0, nullptr);
+        XSetForeground(x_, gc, pixel);
+        XFillRectangle(x_, tile, gc, 0, 0, 8, 8);
+        XFreeGC(x_, gc);
+        XChangeProperty(x_, root, XInternAtom(x_, "_XROOTPMAP_ID", False), XA_PIXMAP, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&tile), 1);
+        if (tile_)
+            XFreePixmap(x_, tile_);
+        tile_ = tile;
+        XSetWindowBackground(x_, root, pixel);
         XClearWindow(x_, root);
         XSync(x_, False);
+    }
+
+    void StartCompositor()
+    {
+        ASSERT_TRUE(testing::RequireProgram("xcompmgr", "xcompmgr"));
+        compositor_ = std::make_unique<TChild>(std::vector<std::string>{"xcompmgr"}, false);
+        ASSERT_TRUE(compositor_->Started()) << compositor_->Error();
+        const Atom selection = XInternAtom(x_, "_NET_WM_CM_S0", False);
+        for (int i = 0; i < 250 && XGetSelectionOwner(x_, selection) == None; ++i)
+            std::this_thread::sleep_for(20ms);
+        ASSERT_NE(XGetSelectionOwner(x_, selection), None) << "xcompmgr did not start";
     }
 
     // The small window of the build whose control carries a hint. Pointing the test at another
@@ -194,6 +219,8 @@ protected:
     Display* x_ = nullptr;
     std::unique_ptr<TChild> server_;
     std::unique_ptr<TChild> program_;
+    std::unique_ptr<TChild> compositor_;
+    Pixmap tile_ = 0;
 };
 
 TEST_F(BalloonDesktop, HoveringAControlShowsItsHintInAShapedBalloon)
@@ -244,6 +271,45 @@ TEST_F(BalloonDesktop, HoveringAControlShowsItsHintInAShapedBalloon)
     // Leaving the control ends the hint.
     Xdotool({"mousemove", std::to_string(px), std::to_string(target->Y + target->Height + 150)});
     EXPECT_TRUE(WaitForBalloonGone(target->Hint));
+}
+
+// With a compositing manager the balloon is a translucent window: its shadow darkens what
+// lies below it now, not a copy taken when it appeared.
+TEST_F(BalloonDesktop, WithACompositorTheShadowIsTranslucent)
+{
+    StartCompositor();
+    ASSERT_TRUE(WaitForPixel(400, 100, Desk)) << "the compositor does not show the desktop";
+    const auto target = OpenDemoWindow();
+    ASSERT_TRUE(target) << "the window did not come up";
+    const int px = target->X + 30, py = target->Y + target->Height / 2;
+    PointAt(px, py);
+    const auto seen = WaitForBalloon(target->Hint);
+    ASSERT_TRUE(seen) << "no balloon with the control's hint";
+    const TBalloonLayout l = BalloonLayout({seen->Width, seen->Height}, Shadow, bpAboveRight);
+    const int x0 = seen->X, y0 = seen->Y;
+    const int midY = y0 + (l.Body.Top + l.Body.Bottom) / 2;
+    ASSERT_TRUE(WaitForPixel(x0 + l.Body.Left + 4, midY, Fill))
+        << Pixel(x0 + l.Body.Left + 4, midY);
+    EXPECT_EQ(Pixel(x0 + l.Body.Left, midY), Black);
+
+    // A window of another colour comes up below the balloon: the compositor draws the balloon
+    // over it anew, and the shadow's light pixels are that window's.
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = static_cast<unsigned long>(OtherDesk.R) << 16 |
+                                  static_cast<unsigned long>(OtherDesk.G) << 8 |
+                                  static_cast<unsigned long>(OtherDesk.B);
+    const Window below =
+        XCreateWindow(x_, DefaultRootWindow(x_), x0, y0, static_cast<unsigned>(seen->Width),
+                      static_cast<unsigned>(seen->Height), 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapWindow(x_, below);
+    XLowerWindow(x_, below);
+    XSync(x_, False);
+    EXPECT_TRUE(WaitForPixel(x0 + 2, y0 + 2, OtherDesk)) << Pixel(x0 + 2, y0 + 2);
+    for (int x = x0 + seen->Width - 4; x < x0 + seen->Width; ++x)
+        EXPECT_EQ(Pixel(x, midY), (x - x0 + midY - y0) % 2 == 0 ? Black : OtherDesk) << x;
+    EXPECT_EQ(Pixel(x0 + l.Body.Left + 4, midY), Fill);
 }
 
 } // namespace

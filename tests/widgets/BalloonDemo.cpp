@@ -1,7 +1,6 @@
 // A small window whose controls have hints, with the main window's balloon settings: what the
-// desktop test points at and what the screenshot shows. Once it is on the screen it prints the
-// place of the control to point at, "control <x> <y> <width> <height>", and the control's hint
-// on the next line.
+// desktop test points at and what the screenshot shows. Once it is on the screen it prints, for
+// each control, its place, "control <x> <y> <width> <height>", and its hint on the next line.
 
 #include "app/BalloonHint1.h"
 #include "platform/Platform.h"
@@ -42,9 +41,12 @@ int main(int argc, char** argv)
     window.activateWindow();
 
     QTimer::singleShot(300, &window, [&] {
-        const QRect control(cbHints->mapToGlobal(QPoint(0, 0)), cbHints->size());
-        std::printf("control %d %d %d %d\n%s\n", control.x(), control.y(), control.width(),
-                    control.height(), qPrintable(cbHints->toolTip()));
+        for (const QWidget* control :
+             {static_cast<QWidget*>(cbHints), static_cast<QWidget*>(btOk)}) {
+            const QRect place(control->mapToGlobal(QPoint(0, 0)), control->size());
+            std::printf("control %d %d %d %d\n%s\n", place.x(), place.y(), place.width(),
+                        place.height(), qPrintable(control->toolTip()));
+        }
         std::fflush(stdout);
     });
     return application.exec();

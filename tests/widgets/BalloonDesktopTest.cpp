@@ -113,26 +113,30 @@ protected:
         ASSERT_NE(XGetSelectionOwner(x_, selection), None) << "xcompmgr did not start";
     }
 
-    // The small window of the build whose control carries a hint. Pointing the test at another
-    // window takes another function like this one: start it, and say where its control is.
-    std::optional<THoverTarget> OpenDemoWindow()
+    // The small window of the build whose controls carry hints. Pointing the test at another
+    // window takes another function like this one: start it, and say where its controls are.
+    std::vector<THoverTarget> OpenDemoWindow()
     {
+        std::vector<THoverTarget> targets;
         program_ = std::make_unique<TChild>(
             std::vector<std::string>{testing::BuiltProgram("balloon-demo")});
         if (!program_->Started())
-            return std::nullopt;
-        const auto place = program_->ReadLine(20000);
-        const auto hint = program_->ReadLine(2000);
-        if (!place || !hint)
-            return std::nullopt;
-        THoverTarget target;
-        std::istringstream in(*place);
-        std::string word;
-        in >> word >> target.X >> target.Y >> target.Width >> target.Height;
-        if (word != "control")
-            return std::nullopt;
-        target.Hint = *hint;
-        return target;
+            return targets;
+        for (int i = 0; i < 2; ++i) {
+            const auto place = program_->ReadLine(20000);
+            const auto hint = program_->ReadLine(2000);
+            if (!place || !hint)
+                break;
+            THoverTarget target;
+            std::istringstream in(*place);
+            std::string word;
+            in >> word >> target.X >> target.Y >> target.Width >> target.Height;
+            if (word != "control")
+                break;
+            target.Hint = *hint;
+            targets.push_back(target);
+        }
+        return targets;
     }
 
     TRgb Pixel(int x, int y)
@@ -144,6 +148,25 @@ protected:
         XDestroyImage(image);
         return {static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 8 & 0xFF),
                 static_cast<int>(value & 0xFF)};
+    }
+
+    // A rectangle of the screen, row by row.
+    std::vector<TRgb> Pixels(int x, int y, int width, int height)
+    {
+        std::vector<TRgb> pixels;
+        XImage* image = XGetImage(x_, DefaultRootWindow(x_), x, y, static_cast<unsigned>(width),
+                                  static_cast<unsigned>(height), AllPlanes, ZPixmap);
+        if (!image)
+            return pixels;
+        for (int row = 0; row < height; ++row)
+            for (int column = 0; column < width; ++column) {
+                const unsigned long value = XGetPixel(image, column, row);
+                pixels.push_back({static_cast<int>(value >> 16 & 0xFF),
+                                  static_cast<int>(value >> 8 & 0xFF),
+                                  static_cast<int>(value & 0xFF)});
+            }
+        XDestroyImage(image);
+        return pixels;
     }
 
     bool WaitForPixel(int x, int y, const TRgb& colour)
@@ -225,8 +248,9 @@ protected:
 
 TEST_F(BalloonDesktop, HoveringAControlShowsItsHintInAShapedBalloon)
 {
-    const auto target = OpenDemoWindow();
-    ASSERT_TRUE(target) << "the window did not come up";
+    const auto targets = OpenDemoWindow();
+    ASSERT_EQ(targets.size(), 2u) << "the window did not come up";
+    const THoverTarget* target = &targets[0];
     const int px = target->X + 30, py = target->Y + target->Height / 2;
     PointAt(px, py);
     const auto seen = WaitForBalloon(target->Hint);
@@ -268,9 +292,31 @@ TEST_F(BalloonDesktop, HoveringAControlShowsItsHintInAShapedBalloon)
     EXPECT_EQ(Pixel(x0 + seen->Width - 1, y0), OtherDesk);
     EXPECT_EQ(Pixel(x0 + l.Body.Left + 4, midY), Fill);
 
-    // Leaving the control ends the hint.
-    Xdotool({"mousemove", std::to_string(px), std::to_string(target->Y + target->Height + 150)});
+    // Onto the next control: its own balloon, taken from the screen without the first one.
+    SetDesktop(Desk);
+    const THoverTarget& next = targets[1];
+    PointAt(next.X + 30, next.Y + next.Height / 2);
+    const auto second = WaitForBalloon(next.Hint);
+    ASSERT_TRUE(second) << "no balloon for the second control";
     EXPECT_TRUE(WaitForBalloonGone(target->Hint));
+    const TBalloonLayout l2 = BalloonLayout({second->Width, second->Height}, Shadow, bpAboveRight);
+    const int midY2 = second->Y + (l2.Body.Top + l2.Body.Bottom) / 2;
+    ASSERT_TRUE(WaitForPixel(second->X + l2.Body.Left + 4, midY2, Fill));
+    const auto kinds = BalloonPixels(l2, bsRoundRect);
+    const auto shown = Pixels(second->X, second->Y, second->Width, second->Height);
+    ASSERT_EQ(shown.size(), kinds.size());
+    int shadow = 0;
+    for (std::size_t i = 0; i < kinds.size(); ++i)
+        if (kinds[i] == bxShadow) {
+            ++shadow;
+            ASSERT_FALSE(shown[i] == Fill) << "the first balloon shows in the second's shadow at "
+                                           << i % second->Width << "," << i / second->Width;
+        }
+    EXPECT_GT(shadow, 100);
+
+    // Leaving the control ends the hint.
+    Xdotool({"mousemove", std::to_string(px), std::to_string(next.Y + next.Height + 150)});
+    EXPECT_TRUE(WaitForBalloonGone(next.Hint));
 }
 
 // With a compositing manager the balloon is a translucent window: its shadow darkens what
@@ -279,8 +325,9 @@ TEST_F(BalloonDesktop, WithACompositorTheShadowIsTranslucent)
 {
     StartCompositor();
     ASSERT_TRUE(WaitForPixel(400, 100, Desk)) << "the compositor does not show the desktop";
-    const auto target = OpenDemoWindow();
-    ASSERT_TRUE(target) << "the window did not come up";
+    const auto targets = OpenDemoWindow();
+    ASSERT_EQ(targets.size(), 2u) << "the window did not come up";
+    const THoverTarget* target = &targets[0];
     const int px = target->X + 30, py = target->Y + target->Height / 2;
     PointAt(px, py);
     const auto seen = WaitForBalloon(target->Hint);

@@ -248,6 +248,7 @@ bool TBalloonWindow::ActivateHint(const QString& text)
             hooked_ = true;
         }
         firstMovePassed_ = false;
+        lastMove_ = pointer;
     }
     show();
     raise();
@@ -280,14 +281,21 @@ bool TBalloonWindow::eventFilter(QObject* watched, QEvent* event)
             CancelHint();
         break;
     case QEvent::MouseMove:
-    case QEvent::NonClientAreaMouseMove:
-        // Each move reaches a window first and then its widgets: count it once.
+    case QEvent::NonClientAreaMouseMove: {
+        // Each move reaches a window first and then its widgets, and the framework repeats a
+        // move where the pointer already is when windows change below it: count each new place
+        // once.
         if (!watched->isWindowType())
             break;
+        const QPoint at = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+        if (at == lastMove_)
+            break;
+        lastMove_ = at;
         if (firstMovePassed_)
             CancelHint();
         firstMovePassed_ = true;
         break;
+    }
     case QEvent::Paint:
         if (watched != this && Settings().Behavior.Contains(bbHideOnPaint) &&
             watched->isWidgetType()) {

@@ -132,6 +132,7 @@ private:
     bool translucent_ = false;
     bool hooked_ = false;
     bool firstMovePassed_ = false;
+    QPoint lastMove_;
 };
 
 // The hint window class installed in the application: knows the registered settings.

@@ -61,6 +61,8 @@ protected:
     bool SendToolTip(QWidget* control)
     {
         QCursor::setPos(control->mapToGlobal(QPoint(10, 5)));
+        // The pointer's arrival reaches the window as an event of its own.
+        QApplication::processEvents();
         QHelpEvent event(QEvent::ToolTip, QPoint(10, 5), control->mapToGlobal(QPoint(10, 5)));
         QApplication::sendEvent(control, &event);
         return event.isAccepted();

@@ -44,9 +44,9 @@ public:
     explicit TBalloonBase(QObject* owner = nullptr);
 
     QColor BorderColor = Qt::black;
-    QColor Color; // the application's hint colour
-    QFont Font;   // the application's default font
-    QColor FontColor = Qt::black;
+    QColor Color;     // the application's hint colour
+    QFont Font;       // the application's default font
+    QColor FontColor; // the text's colour, which a Qt font does not carry
     TBalloonBehaviors Behavior{bbNoShowMouseDown, bbUseRegions, bbHideOnPaint};
     TBalloonPosition Position = bpAboveRight;
     TBalloonShadowStyle ShadowStyle = ssShaded;
@@ -186,7 +186,6 @@ private:
     QPointer<TBalloonHintWindow> window_;
     QPointer<QWidget> control_;
     int hideTimer_ = 0;
-    bool filtering_ = false;
 };
 
 } // namespace scenaria

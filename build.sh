@@ -18,7 +18,7 @@ run_packages=(build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libx11-dev
   xdg-utils libglib2.0-bin dbus)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-apps xdotool trayer feh
+  xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr
   imagemagick netpbm libtiff-tools giflib-tools libgif-dev libjpeg-turbo-progs python3 python3-pil
   gsettings-desktop-schemas dbus-x11 dbus-daemon)
 

@@ -1,5 +1,6 @@
 #include "app/MainForm.h"
 
+#include "app/BalloonHint1.h"
 #include "app/TrayIcon.h"
 #include "core/Settings.h"
 #include "core/Wallpaper.h"
@@ -9,7 +10,6 @@
 #include "widgets/BannerMenu.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QMenu>
 #include <QTimer>
 
@@ -67,6 +67,11 @@ void TfmMain::CreateComponents()
     Timer1->setInterval(60000);
     Timer1->setTimerType(Qt::VeryCoarseTimer);
     connect(Timer1, &QTimer::timeout, this, &TfmMain::Timer1Timer);
+
+    BalloonHint1 = new TBalloonHint(this);
+    ConfigureBalloonHint1(*BalloonHint1);
+    BalloonHint1->CompositingActive = [this] { return platform_.CompositingActive(); };
+    TApplicationHints::Instance().HintHidePause = 2000;
 
     oxPopupMenu1 = new TBannerMenu(QStringLiteral("Scenaria"), this);
     const auto item = [this](const char* caption, void (TfmMain::*handler)()) {
@@ -130,22 +135,9 @@ void TfmMain::AppDeactivate()
         hide();
 }
 
-// Hints of every window follow ShowHints: a tooltip event is simply not let through.
 void TfmMain::ApplyShowHints()
 {
-    const bool off = !Settings.ShowHints;
-    if (off && !hintsOff_)
-        qApp->installEventFilter(this);
-    else if (!off && hintsOff_)
-        qApp->removeEventFilter(this);
-    hintsOff_ = off;
-}
-
-bool TfmMain::eventFilter(QObject* watched, QEvent* event)
-{
-    if (hintsOff_ && event->type() == QEvent::ToolTip)
-        return true;
-    return QWidget::eventFilter(watched, event);
+    TApplicationHints::Instance().SetShowHint(Settings.ShowHints);
 }
 
 void TfmMain::Timer1Timer()

@@ -18,6 +18,7 @@ class QTimer;
 namespace scenaria {
 
 class IPlatform;
+class TBalloonHint;
 class TTrayIcon;
 
 class TfmMain : public QWidget {
@@ -39,6 +40,7 @@ public:
     // Components.
     TTrayIcon* TrayIcon1 = nullptr;
     QTimer* Timer1 = nullptr;
+    TBalloonHint* BalloonHint1 = nullptr;
     QMenu* oxPopupMenu1 = nullptr;
     QAction* Configurar1 = nullptr;
     QAction* ExploreBitmaps1 = nullptr;
@@ -67,6 +69,8 @@ public:
     void Close1Click();
     void DisableMenus();
     void EnableMenus();
+    // Hints of every window on or off by ShowHints: at start and after the configuration dialog.
+    void ApplyShowHints();
 
     // How messages and modal dialogs are shown; tests replace them so that nothing waits for
     // a user.
@@ -80,11 +84,8 @@ private:
     void FormCreate(const QStringList& arguments);
     void FormDestroy();
     void AppDeactivate();
-    void ApplyShowHints();
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
     IPlatform& platform_;
-    bool hintsOff_ = false;
 };
 
 } // namespace scenaria

@@ -137,6 +137,14 @@ TScreenFacts TLinuxPlatform::ScreenFacts() const
     return {};
 }
 
+bool TLinuxPlatform::CompositingActive() const
+{
+    if (const std::string display = ProcessEnv("DISPLAY"); !display.empty())
+        return X11CompositingActive(display);
+    // A Wayland session is its compositor.
+    return !ProcessEnv("WAYLAND_DISPLAY").empty();
+}
+
 TPlatformStatus TLinuxPlatform::Install(const std::string& file, TWallpaperStyle style)
 {
     return OneLine(InstallOnce(file, style));

@@ -25,6 +25,7 @@ public:
     bool InitializeDesktop() override;
     void FinalizeDesktop() override;
     TScreenFacts ScreenFacts() const override;
+    bool CompositingActive() const override;
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
 

@@ -62,6 +62,8 @@ public:
     // The file shown with the given TWallpaperStyle. Fails, reaching nothing, when
     // InitializeDesktop found no desktop that takes a file.
     virtual TPlatformStatus InstallActiveDesktop(const std::string& file, int style) = 0;
+    // Whether a compositing manager draws the screen, so that a window may be translucent.
+    virtual bool CompositingActive() const { return false; }
 
     // --- Shell ------------------------------------------------------------------------
     // Moves the file to the user's trash; false (and the file untouched) when it cannot.

@@ -278,6 +278,16 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
     return TPlatformStatus::Success();
 }
 
+bool X11CompositingActive(const std::string& displayName)
+{
+    TDisplay connection(displayName);
+    Display* display = connection.Get();
+    if (!display)
+        return false;
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    return XGetSelectionOwner(display, XInternAtom(display, name.c_str(), False)) != None;
+}
+
 TScreenFacts X11ScreenFacts(const std::string& displayName)
 {
     TScreenFacts facts;

@@ -33,6 +33,10 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
 // The root window's width, height and depth; all 0 when the display cannot be opened.
 TScreenFacts X11ScreenFacts(const std::string& displayName);
 
+// Whether a compositing manager owns the display's selection _NET_WM_CM_S<screen>; false when
+// the display cannot be opened.
+bool X11CompositingActive(const std::string& displayName);
+
 // The part of a picture that can show on the screen: the top-left corner when tiled, the
 // middle when centred. Composing the part gives the same screen as composing the whole.
 struct TPictureRegion {

@@ -7,16 +7,21 @@
 #include "ui/ConfigDialog.h"
 #include "widgets/Button3D.h"
 #include "widgets/RotaryKnob.h"
+#include "widgets/Balloon.h"
 
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QApplication>
+#include <QCursor>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -493,6 +498,62 @@ TEST_F(ShowConfigTest, HelpOpensTheControlsTopic)
         config.reject();
     });
     EXPECT_EQ(platform.HelpContexts, std::vector<int>{113});
+// A hint shown the way the framework asks for one; whether a balloon came up.
+bool HintShows(QWidget& control)
+{
+    const QPoint at = control.mapToGlobal(QPoint(5, 5));
+    QCursor::setPos(at);
+    QHelpEvent event(QEvent::ToolTip, QPoint(5, 5), at);
+    QApplication::sendEvent(&control, &event);
+    const TBalloonHintWindow* balloon = TApplicationHints::Instance().HintWindow();
+    const bool shown = balloon && balloon->isVisible() && balloon->Text() == control.toolTip();
+    TApplicationHints::Instance().CancelHint();
+    return shown || QToolTip::isVisible();
+}
+
+TEST_F(MainFormTest, HintsAreBalloonsWithTheProgramsSettingsAndFollowShowHints)
+{
+    QWidget window;
+    window.setToolTip(QStringLiteral("Select whether you want the program to show the Balloon "
+                                     "Hints"));
+    window.setGeometry(100, 300, 200, 50);
+    window.show();
+
+    WriteSettings("ShowHints=0\n");
+    auto form = Start();
+    EXPECT_FALSE(HintShows(window));
+
+    // As after the configuration dialog.
+    Settings.ShowHints = true;
+    form->ApplyShowHints();
+    EXPECT_TRUE(HintShows(window));
+    const TBalloonHint& hint = *form->BalloonHint1;
+    EXPECT_TRUE(hint.Active());
+    EXPECT_EQ(&TApplicationHints::Instance().HintWindow()->Settings(), &hint);
+    EXPECT_EQ(hint.Color, QColor(255, 255, 157));
+    EXPECT_EQ(hint.BorderColor, QColor(Qt::black));
+    EXPECT_EQ(hint.Font.family(), QStringLiteral("Arial"));
+    EXPECT_EQ(hint.Font.pixelSize(), 11);
+    EXPECT_EQ(hint.MaxWidth(), -4);
+    EXPECT_EQ(hint.Behavior, (TBalloonBehaviors{bbNoShowMouseDown, bbUseRegions, bbHideOnPaint}));
+    EXPECT_EQ(hint.Position, bpAboveRight);
+    EXPECT_EQ(hint.ShadowDepth(), 8);
+    EXPECT_EQ(hint.ShadowStyle, ssShaded);
+    EXPECT_EQ(hint.Shape, bsRoundRect);
+    EXPECT_EQ(hint.Style, hsCustom);
+
+    Settings.ShowHints = false;
+    form->ApplyShowHints();
+    EXPECT_FALSE(HintShows(window));
+
+    // The main window gone, hints are the plain ones again.
+    form.reset();
+    TApplicationHints::Instance().SetShowHint(true);
+    EXPECT_EQ(TApplicationHints::Instance().HintWindowClass(), hwcPlain);
+
+    WriteSettings("ShowHints=1\n");
+    form = Start();
+    EXPECT_TRUE(HintShows(window));
 }
 
 } // namespace

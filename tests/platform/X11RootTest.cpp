@@ -296,5 +296,29 @@ TEST_F(X11RootTest, APalettedBitmapShowsItsPaletteColours)
             ASSERT_EQ(pixels[y * 320 + x], rule(x % 6, y % 5)) << x << "," << y;
 }
 
+TEST_F(X11RootTest, CompositingIsSeenByTheOwnerOfTheCompositorSelection)
+{
+    TLinuxPlatform platform;
+    EXPECT_FALSE(X11CompositingActive(display_));
+    EXPECT_FALSE(platform.CompositingActive());
+
+    // What a compositing manager does when it starts: own _NET_WM_CM_S0.
+    const Window owner = XCreateSimpleWindow(connection_, Root(), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(connection_, XInternAtom(connection_, "_NET_WM_CM_S0", False), owner,
+                       CurrentTime);
+    XSync(connection_, False);
+    EXPECT_TRUE(X11CompositingActive(display_));
+    EXPECT_TRUE(platform.CompositingActive());
+    XDestroyWindow(connection_, owner);
+    XSync(connection_, False);
+    EXPECT_FALSE(X11CompositingActive(display_)) << "the selection goes with its window";
+
+    EXPECT_FALSE(X11CompositingActive(":4242"));
+    env_.Unset("DISPLAY");
+    EXPECT_FALSE(platform.CompositingActive());
+    env_.Set("WAYLAND_DISPLAY", "wayland-0");
+    EXPECT_TRUE(platform.CompositingActive());
+}
+
 } // namespace
 } // namespace scenaria

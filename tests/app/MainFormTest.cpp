@@ -5,16 +5,16 @@
 #include "imaging/PixelGraphic.h"
 #include "ui/AboutBox.h"
 #include "ui/ConfigDialog.h"
+#include "widgets/Balloon.h"
 #include "widgets/Button3D.h"
 #include "widgets/RotaryKnob.h"
-#include "widgets/Balloon.h"
 
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCursor>
 #include <QHelpEvent>
 #include <QLabel>
@@ -498,6 +498,8 @@ TEST_F(ShowConfigTest, HelpOpensTheControlsTopic)
         config.reject();
     });
     EXPECT_EQ(platform.HelpContexts, std::vector<int>{113});
+}
+
 // A hint shown the way the framework asks for one; whether a balloon came up.
 bool HintShows(QWidget& control)
 {

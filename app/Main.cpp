@@ -1,6 +1,8 @@
 // scenarix: the tray-resident wallpaper changer.
 
 #include "app/MainForm.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "imaging/MessageBox.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
@@ -55,6 +57,9 @@ int main(int argc, char** argv)
     SetPGMessageBoxHook(AskUser);
 
     const auto platform = CreatePlatform();
+    // A kill between writing the settings file's temporary copy and renaming it leaves the copy
+    // behind for ever. With the lock held no other copy of the program can be writing now.
+    TIniFile::RemoveInterruptedWrites(SettingsPlaceOf(*platform).FileName);
     {
         TfmMain fmMain(*platform, QApplication::arguments().mid(1));
         application.exec();

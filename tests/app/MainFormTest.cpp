@@ -268,6 +268,24 @@ TEST_F(FailingPictures, SevenUnreadableInARow)
         << "the next change starts at the seventh";
 }
 
+TEST_F(MainFormTest, UnwritableTemporaryBitmapTriesTheNextPicture)
+{
+    WritePicture(dir / "pics/a.jpg");
+    WritePicture(dir / "pics/b.bmp");
+    WriteSettings("Mode=0\nLastIndex=-1\n");
+    // The temporary name is taken by a folder: the JPEG's conversion cannot be saved there.
+    std::filesystem::create_directory(dir / "save/~scxtmp.bmp");
+    const auto form = Start();
+    ASSERT_EQ(form->Catalogue.size(), 2u);
+    ASSERT_EQ(form->Catalogue[0], dir / "pics/a.jpg");
+    ::testing::internal::CaptureStderr();
+    form->ChangeIt();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Installed(), std::vector<std::string>{dir / "pics/b.bmp"});
+    EXPECT_EQ(LastShown, dir / "pics/b.bmp");
+    EXPECT_NE(said.find("~scxtmp.bmp"), std::string::npos) << said;
+}
+
 TEST_F(MainFormTest, TickWhileBusyResetsTheCountAndChangesNothing)
 {
     WritePicture(dir / "pics/a.bmp");

@@ -217,7 +217,7 @@ void TfmMain::ChangeIt()
 
 void TfmMain::Deletecurrent1Click()
 {
-    if (!platform_.DeleteToRecycleBin(LastShown))
+    if (!platform_.DeleteToRecycleBin(LastShown).Ok)
         return;
     --CurrentIndex;
     ChangeWallpaper();
@@ -225,7 +225,7 @@ void TfmMain::Deletecurrent1Click()
 
 void TfmMain::AutoStart1Click()
 {
-    if (platform_.CreateStartupShortcut() == 0)
+    if (platform_.CreateStartupShortcut().Ok)
         ShowMessage(
             QMessageBox::Information,
             QStringLiteral("A shortcut has been successfully created on the StartUp folder"));

@@ -205,6 +205,10 @@ bool SetWallpaper(IPlatform& platform, const std::string& fileName)
     } else {
         status = platform.InstallClassic(file, !centre);
     }
+    // A desktop that was never reached fails the call as a composition error does; one that
+    // refused the file is only reported.
+    if (status.Abandons)
+        throw std::runtime_error(status.Error);
     if (!status.Ok)
         std::fprintf(stderr, "scenarix: %s\n", status.Error.c_str());
 

@@ -45,11 +45,11 @@ public:
         Answer = dryRun_ ? TPlatformStatus::Success() : real_.InstallActiveDesktop(file, style);
         return Answer;
     }
-    bool DeleteToRecycleBin(const std::string& file) override
+    TPlatformStatus DeleteToRecycleBin(const std::string& file) override
     {
         return real_.DeleteToRecycleBin(file);
     }
-    int CreateStartupShortcut() override { return real_.CreateStartupShortcut(); }
+    TPlatformStatus CreateStartupShortcut() override { return real_.CreateStartupShortcut(); }
     TPlatformStatus ShowHelp(int helpContext) override { return real_.ShowHelp(helpContext); }
 
 private:

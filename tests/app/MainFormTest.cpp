@@ -319,7 +319,7 @@ TEST_F(MainFormTest, DeletingTheShownPictureShowsTheNextOne)
     EXPECT_EQ(platform.Trashed, std::vector<std::string>{before[1]});
     EXPECT_EQ(Installed(), (std::vector<std::string>{before[1], before[2]}));
 
-    platform.TrashResult = false;
+    platform.TrashResult = TPlatformStatus::Failure("the trash is full");
     form->Deletecurrent1Click();
     EXPECT_EQ(Installed().size(), 2u) << "a failed deletion changes nothing";
 }
@@ -336,7 +336,7 @@ TEST_F(MainFormTest, AutoStartReportsEachTime)
         EXPECT_EQ(icon, QMessageBox::Information);
         EXPECT_EQ(text, "A shortcut has been successfully created on the StartUp folder");
     }
-    platform.ShortcutResult = 5;
+    platform.ShortcutResult = TPlatformStatus::Failure("autostart: no such folder");
     form->AutoStart1Click();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[2].first, QMessageBox::Critical);

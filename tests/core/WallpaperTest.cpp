@@ -335,6 +335,21 @@ TEST_F(Composition, ActiveDesktopWithoutDesktopStillCountsAsShown)
     EXPECT_EQ(platform.Installs[0].Style, 1);
 }
 
+TEST_F(Composition, DesktopNeverReachedAbandonsTheCall)
+{
+    // What Windows answers when the registry refuses the classic installer's values.
+    platform.InstallResult = TPlatformStatus::Abandoning("Failed to create key Desktop");
+    const std::string bmp = MakePicture(dir, "p.bmp", 64, 64);
+    try {
+        SetWallpaper(platform, bmp);
+        ADD_FAILURE() << "the call must fail";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "Failed to create key Desktop");
+    }
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_EQ(platform.Installs.size(), 1u);
+}
+
 TEST_F(Composition, LowColourScreenWithUnknownDepthIsNotLow)
 {
     platform.Screen = {1024, 768, 0};

@@ -1,6 +1,8 @@
 // scenarix: the tray-resident wallpaper changer.
 
 #include "app/MainForm.h"
+#include "core/IniFile.h"
+#include "core/Settings.h"
 #include "imaging/MessageBox.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
@@ -60,6 +62,9 @@ int main(int argc, char** argv)
     // The picture viewer adapts pictures to the screen's colours, as the platform reports them.
     TPGImage::SetDefaultScreenDepthSource(
         [&platform] { return platform->ScreenFacts().BitsPerPixel; });
+    // A kill between writing the settings file's temporary copy and renaming it leaves the copy
+    // behind for ever. With the lock held no other copy of the program can be writing now.
+    TIniFile::RemoveInterruptedWrites(SettingsPlaceOf(*platform).FileName);
     {
         TfmMain fmMain(*platform, QApplication::arguments().mid(1));
         application.exec();

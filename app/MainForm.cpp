@@ -252,7 +252,7 @@ void TfmMain::ExploreBitmaps1Click()
 
 void TfmMain::Deletecurrent1Click()
 {
-    if (!platform_.DeleteToRecycleBin(LastShown))
+    if (!platform_.DeleteToRecycleBin(LastShown).Ok)
         return;
     --CurrentIndex;
     ChangeWallpaper();
@@ -260,7 +260,7 @@ void TfmMain::Deletecurrent1Click()
 
 void TfmMain::AutoStart1Click()
 {
-    if (platform_.CreateStartupShortcut() == 0)
+    if (platform_.CreateStartupShortcut().Ok)
         ShowMessage(
             QMessageBox::Information,
             QStringLiteral("A shortcut has been successfully created on the StartUp folder"));

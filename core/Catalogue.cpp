@@ -9,6 +9,7 @@
 #include <memory>
 #include <set>
 #include <stdexcept>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -50,17 +51,33 @@ bool MatchesFileType(const std::string& entryName, int filesType)
 {
     if (filesType < 0 || filesType >= PictureFileTypeCount)
         return false;
+    // Called for every name of every folder searched, so without building strings: the
+    // extension, lower-cased, must be one of the "|"-separated items of the list. A name
+    // holding "|" in its extension would otherwise match across the separators ("a.bmp|dib").
     const auto dot = entryName.rfind('.');
-    std::string extension = dot == std::string::npos ? std::string() : entryName.substr(dot + 1);
-    // Names may hold "|" here; such an extension would otherwise match across the
-    // separators of the list ("a.bmp|dib").
-    if (extension.find('|') != std::string::npos)
+    const std::size_t start = dot == std::string::npos ? entryName.size() : dot + 1;
+    const std::size_t length = entryName.size() - start;
+    constexpr std::size_t Longest = 8; // longer than any extension of the table
+    if (length > Longest)
         return false;
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return std::string(PictureFileTypes[filesType].Extensions).find("|" + extension + "|") !=
-           std::string::npos;
+    char extension[Longest];
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = entryName[start + i];
+        if (c == '|')
+            return false;
+        extension[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    const std::string_view wanted(extension, length);
+    const std::string_view list = PictureFileTypes[filesType].Extensions;
+    for (std::size_t item = 1; item < list.size();) {
+        const std::size_t end = list.find('|', item);
+        if (end == std::string_view::npos)
+            break;
+        if (list.substr(item, end - item) == wanted)
+            return true;
+        item = end + 1;
+    }
+    return false;
 }
 
 bool FolderExists(const std::string& path)
@@ -85,35 +102,41 @@ public:
 
     void Search(const std::string& folder)
     {
-        struct stat st {};
-        if (::stat(folder.c_str(), &st) != 0 || !visited_.insert({st.st_dev, st.st_ino}).second)
-            return;
-
-        // Plain files are the bulk of any picture folder: the entry's own type spares them
-        // a stat; links and file systems that do not say are asked.
-        std::vector<std::pair<std::string, bool>> entries; // name, maybe a folder
+        // One read of the folder gives every name with its type: plain files, the bulk of any
+        // picture folder, and real folders need no further question; only links and file
+        // systems that do not say are asked with a stat.
+        std::vector<std::pair<std::string, unsigned char>> entries; // name, d_type
         {
             std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
             if (!dir)
                 return; // unreadable folders are passed over
+            // The open folder itself says who it is, without looking the path up again.
+            struct stat st {};
+            if (::fstat(::dirfd(dir.get()), &st) != 0 ||
+                !visited_.insert({st.st_dev, st.st_ino}).second)
+                return;
             while (const dirent* entry = ::readdir(dir.get()))
-                entries.emplace_back(entry->d_name, entry->d_type != DT_REG);
+                entries.emplace_back(entry->d_name, entry->d_type);
         }
 
         const std::string prefix = folder.back() == '/' ? folder : folder + "/";
-        for (const auto& [name, maybeFolder] : entries)
+        for (const auto& [name, type] : entries)
             if (MatchesFileType(name, filesType_))
                 catalogue_.push_back(prefix + name);
 
         if (!recurse_)
             return;
-        for (const auto& [name, maybeFolder] : entries) {
-            if (!maybeFolder || name.empty() || name[0] == '.')
-                continue; // files, hidden folders, "." and ".."
-            const std::string path = prefix + name;
-            struct stat sub {};
-            if (::stat(path.c_str(), &sub) == 0 && S_ISDIR(sub.st_mode))
-                Search(path);
+        for (const auto& [name, type] : entries) {
+            if (name.empty() || name[0] == '.')
+                continue; // hidden folders, "." and ".."
+            if (type == DT_DIR) {
+                Search(prefix + name);
+            } else if (type == DT_LNK || type == DT_UNKNOWN) {
+                const std::string path = prefix + name;
+                struct stat sub {};
+                if (::stat(path.c_str(), &sub) == 0 && S_ISDIR(sub.st_mode))
+                    Search(path);
+            }
         }
     }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -145,6 +146,63 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
         lines_.push_back("[" + section + "]");
         lines_.push_back(std::move(line));
     }
+}
+
+namespace {
+
+// The name the temporary copy of UpdateFile gets: target + ".XXXXXX" filled in by mkstemp,
+// whose letters are ASCII letters and digits.
+bool IsTemporaryCopyOf(const std::string& name, const std::string& target)
+{
+    constexpr std::size_t Letters = 6;
+    if (name.size() != target.size() + 1 + Letters || name.compare(0, target.size(), target) != 0 ||
+        name[target.size()] != '.')
+        return false;
+    for (std::size_t i = target.size() + 1; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+int RemoveTemporaryCopiesOf(const std::filesystem::path& target)
+{
+    namespace fs = std::filesystem;
+    const std::string name = target.filename().string();
+    fs::path folder = target.parent_path();
+    if (folder.empty())
+        folder = ".";
+    int removed = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string entry = it->path().filename().string();
+        if (!IsTemporaryCopyOf(entry, name))
+            continue;
+        // lstat: a link of that name may point at anything, and a folder is no copy.
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (::unlink(it->path().c_str()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+} // namespace
+
+int TIniFile::RemoveInterruptedWrites(const std::string& fileName)
+{
+    int removed = RemoveTemporaryCopiesOf(fileName);
+    // UpdateFile writes beside the target of a link. (A second look at the same folder under
+    // another spelling finds nothing more.)
+    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+        const std::string target = real;
+        std::free(real);
+        if (target != fileName)
+            removed += RemoveTemporaryCopiesOf(target);
+    }
+    return removed;
 }
 
 void TIniFile::UpdateFile() const

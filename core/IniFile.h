@@ -34,6 +34,13 @@ public:
     // "Unable to write to <file>" when that is refused; the old file is then left intact.
     void UpdateFile() const;
 
+    // Removes what an UpdateFile of fileName cut short by a kill left behind: regular files
+    // named "<name>.XXXXXX" (six letters or digits) beside the file, or beside the file a
+    // symbolic link names. Anything else, however similar its name, stays. Call it only while
+    // no other UpdateFile of that file can be at work (the program's single-instance lock);
+    // failures are ignored. Returns how many files went.
+    static int RemoveInterruptedWrites(const std::string& fileName);
+
 private:
     struct TLocation {
         std::size_t SectionLine; // index of the "[section]" line, or npos

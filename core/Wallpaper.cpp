@@ -5,6 +5,7 @@
 #include "imaging/PixelGraphic.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +17,7 @@ namespace scenaria {
 bool WallpaperShown = false;
 std::string LastShown;
 bool ComReady = false;
+TWallpaperFailure LastWallpaperFailure = wfNone;
 
 namespace {
 
@@ -40,6 +42,15 @@ void PrepareSaveFolder(const IPlatform& platform)
         return;
     std::error_code ec;
     std::filesystem::create_directories(Settings.SaveFolder, ec);
+}
+
+// stderr takes one line per failure; a file name or a library message may hold any character.
+std::string OneLine(std::string text)
+{
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return text;
 }
 
 void SaveTemporaryBitmap(const IPlatform& platform, TPixelGraphic& image, const std::string& file)
@@ -108,22 +119,29 @@ void ComposeScaled(const IPlatform& platform, std::string& fileName, const TPixe
     SaveTemporaryBitmap(platform, scaled, fileName);
 }
 
-void EnsureBitmapFile(const IPlatform& platform, std::string& fileName, TPixelGraphic& image)
+bool EnsureBitmapFile(const IPlatform& platform, std::string& fileName, TPixelGraphic& image)
 {
-    try {
-        if (UpperExtension(fileName) != ".BMP" || IsLowColorDisplay(platform)) {
-            fileName = TemporaryBitmapPath();
-            ReduceColors(platform, image);
-            SaveTemporaryBitmap(platform, image, fileName);
+    if (UpperExtension(fileName) != ".BMP" || IsLowColorDisplay(platform)) {
+        const std::string temporary = TemporaryBitmapPath();
+        ReduceColors(platform, image);
+        try {
+            SaveTemporaryBitmap(platform, image, temporary);
+        } catch (const std::exception& e) {
+            std::fprintf(
+                stderr, "scenarix: %s\n",
+                OneLine("the temporary bitmap " + temporary + " could not be written: " + e.what())
+                    .c_str());
+            return false;
         }
-    } catch (const std::exception&) {
-        // The desktop is handed the temporary name all the same.
+        fileName = temporary;
     }
+    return true;
 }
 
 bool SetWallpaper(IPlatform& platform, const std::string& fileName)
 {
     WallpaperShown = false;
+    LastWallpaperFailure = wfPicture;
     std::string file = fileName;
     const bool isGif = UpperExtension(fileName) == ".GIF";
     const bool activeDesktopInEffect = ComReady && Settings.ActiveDesktop;
@@ -156,17 +174,27 @@ bool SetWallpaper(IPlatform& platform, const std::string& fileName)
             const TScreenFacts screen = platform.ScreenFacts();
             const long double scale =
                 ProportionalScale(screen.Width, screen.Height, image->Width(), image->Height());
-            const int width = static_cast<int>(image->Width() * scale);
-            const int height = static_cast<int>(image->Height() * scale);
+            int width = static_cast<int>(image->Width() * scale);
+            int height = static_cast<int>(image->Height() * scale);
+            // A sliver of a picture (2000 x 1 on a 1024 x 768 screen) would lose its short side
+            // to the truncation; only a screen of unknown size may leave nothing to draw on.
+            if (screen.Width > 0 && screen.Height > 0) {
+                width = std::max(width, 1);
+                height = std::max(height, 1);
+            }
             ComposeScaled(platform, file, *image, width, height);
         } else if (Settings.Stretch && !activeDesktopInEffect) {
             const TScreenFacts screen = platform.ScreenFacts();
             ComposeScaled(platform, file, *image, screen.Width, screen.Height);
         }
     }
-    if (!(Settings.Stretch && (isGif || centre || activeDesktopInEffect)))
-        EnsureBitmapFile(platform, file, *image);
+    if (!(Settings.Stretch && (isGif || centre || activeDesktopInEffect)) &&
+        !EnsureBitmapFile(platform, file, *image)) {
+        LastWallpaperFailure = wfTemporaryBitmap;
+        return false;
+    }
     image.reset();
+    LastWallpaperFailure = wfNone;
 
     TPlatformStatus status;
     if (Settings.ActiveDesktop) {
@@ -177,6 +205,10 @@ bool SetWallpaper(IPlatform& platform, const std::string& fileName)
     } else {
         status = platform.InstallClassic(file, !centre);
     }
+    // A desktop that was never reached fails the call as a composition error does; one that
+    // refused the file is only reported.
+    if (status.Abandons)
+        throw std::runtime_error(status.Error);
     if (!status.Ok)
         std::fprintf(stderr, "scenarix: %s\n", status.Error.c_str());
 

@@ -16,11 +16,18 @@ extern std::string LastShown;
 // True when the desktop takes a picture file with a style (set once at start-up).
 extern bool ComReady;
 
+// Why the last call of SetWallpaper returned false: the picture itself (a GIF the desktop
+// cannot show, or a file that could not be read), or the temporary bitmap that could not be
+// written.
+enum TWallpaperFailure : int { wfNone, wfPicture, wfTemporaryBitmap };
+extern TWallpaperFailure LastWallpaperFailure;
+
 inline constexpr const char* TemporaryBitmapName = "~scxtmp.bmp";
 
 // Installs the picture file as the wallpaper following the settings. False when the picture
-// is refused (a GIF the desktop cannot show) or fails to load; errors while composing the
-// temporary bitmap reach the caller. A desktop that refuses the file is written to stderr;
+// is refused (a GIF the desktop cannot show), fails to load, or its conversion to the
+// temporary bitmap cannot be saved (one line on stderr); errors while composing a stretched
+// or scaled bitmap reach the caller. A desktop that refuses the file is written to stderr;
 // the picture still counts as shown.
 bool SetWallpaper(IPlatform& platform, const std::string& fileName);
 
@@ -38,9 +45,10 @@ void ComposeScaled(const IPlatform& platform, std::string& fileName, const TPixe
                    int width, int height);
 
 // When the file is not a ".BMP", or the screen is low-colour, saves the image as the
-// temporary bitmap and points fileName at it. Errors are swallowed: the name is switched
-// before the save, so a failed save installs whatever the temporary bitmap held before.
-void EnsureBitmapFile(const IPlatform& platform, std::string& fileName, TPixelGraphic& image);
+// temporary bitmap and points fileName at it. False, with one line on stderr and fileName
+// unchanged, when that save fails: whatever the temporary bitmap held before must not be
+// installed in the picture's place.
+bool EnsureBitmapFile(const IPlatform& platform, std::string& fileName, TPixelGraphic& image);
 
 // The scale of the proportional fit: each ratio held in a 40-bit significand (round to
 // nearest, halves up), the smaller one (the height's when equal).

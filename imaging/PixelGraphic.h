@@ -222,6 +222,7 @@ private:
         void operator()(std::uint8_t* p) const { std::free(p); }
     };
     friend class TDitherer;
+    friend class TResampler;
 
     void InvalidateMemo() { memoInvalid_ = true; }
     void RebuildColorCache();

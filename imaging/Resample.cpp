@@ -364,6 +364,210 @@ private:
     bool trueColor_ = false;
 };
 
+namespace {
+
+// The source rows summed across the target's columns and divided by the horizontal
+// denominator, for the two rows asked for last: neighbouring target rows mostly share them.
+class TSourceRows {
+public:
+    TSourceRows(const TPixelGraphic& source, const std::vector<TTap>& taps, const TAxis& horizontal)
+        : source_(source), taps_(taps), between_(horizontal.Between()),
+          divide_(horizontal.Denominator()),
+          narrow_(Fits32(horizontal.Denominator()) && Fits32(between_))
+    {
+        if (source.BitCount() != bc24Bit)
+            source.GetColorTable(colors_);
+        for (auto& c : cache_)
+            c.Values.resize(3 * taps.size());
+    }
+
+    const std::uint32_t* Sums(int r)
+    {
+        for (auto& c : cache_)
+            if (c.Row == r)
+                return c.Values.data();
+        TCachedRow& slot = cache_[next_];
+        next_ ^= 1;
+        slot.Row = r;
+        const std::uint8_t* line = source_.ScanLine(r);
+        switch (source_.BitCount()) {
+        case bc1Bit:
+            Fill(TPaletteRow<bc1Bit>{line, &colors_}, slot.Values.data());
+            break;
+        case bc4Bit:
+            Fill(TPaletteRow<bc4Bit>{line, &colors_}, slot.Values.data());
+            break;
+        case bc8Bit:
+            Fill(TPaletteRow<bc8Bit>{line, &colors_}, slot.Values.data());
+            break;
+        default:
+            Fill(TTrueColorRow{line}, slot.Values.data());
+            break;
+        }
+        return slot.Values.data();
+    }
+
+private:
+    struct TCachedRow {
+        int Row = -1;
+        std::vector<std::uint32_t> Values;
+    };
+
+    template <typename Row> void Fill(const Row& row, std::uint32_t* out) const
+    {
+        if (narrow_)
+            HorizontalSums<std::uint32_t>(row, taps_, static_cast<std::uint32_t>(between_), divide_,
+                                          out);
+        else
+            HorizontalSums<std::uint64_t>(row, taps_, between_, divide_, out);
+    }
+
+    const TPixelGraphic& source_;
+    const std::vector<TTap>& taps_;
+    std::uint64_t between_;
+    TDivider divide_;
+    bool narrow_;
+    std::array<TColor, 256> colors_{};
+    TCachedRow cache_[2];
+    int next_ = 0;
+};
+
+// The colours of one target row: the source rows its tap covers, weighted, summed and
+// divided. 32-bit totals when the weights allow, as they almost always do.
+class TRowBlender {
+public:
+    TRowBlender(const TAxis& vertical, std::size_t values)
+        : between_(vertical.Between()), divide_(vertical.Denominator()),
+          narrow_(Fits32(vertical.Denominator()) && Fits32(between_)),
+          totals32_(narrow_ ? values : 0), totals64_(narrow_ ? 0 : values), colors_(values)
+    {
+    }
+
+    const std::uint8_t* Blend(const TTap& tap, TSourceRows& rows)
+    {
+        if (tap.Kind == tkSingle && tap.WeightFirst == divide_.Divisor()) {
+            const std::uint32_t* s = rows.Sums(tap.First);
+            for (std::size_t k = 0; k < colors_.size(); ++k)
+                colors_[k] = static_cast<std::uint8_t>(s[k]);
+            return colors_.data();
+        }
+        std::fill(totals32_.begin(), totals32_.end(), 0);
+        std::fill(totals64_.begin(), totals64_.end(), 0);
+        Add(rows.Sums(tap.First), tap.WeightFirst);
+        if (tap.Kind != tkSingle) {
+            if (tap.Kind == tkAll)
+                for (int r = tap.First + 1; r < tap.Last; ++r)
+                    Add(rows.Sums(r), between_);
+            Add(rows.Sums(tap.Last), tap.WeightLast);
+        }
+        if (narrow_)
+            DivideTotals(totals32_.data(), colors_.size(), divide_, colors_.data());
+        else
+            DivideTotals(totals64_.data(), colors_.size(), divide_, colors_.data());
+        return colors_.data();
+    }
+
+private:
+    void Add(const std::uint32_t* sums, std::uint64_t weight)
+    {
+        if (narrow_)
+            AddWeighted<std::uint32_t>(totals32_.data(), sums, colors_.size(),
+                                       static_cast<std::uint32_t>(weight));
+        else
+            AddWeighted<std::uint64_t>(totals64_.data(), sums, colors_.size(), weight);
+    }
+
+    std::uint64_t between_;
+    TDivider divide_;
+    bool narrow_;
+    std::vector<std::uint32_t> totals32_;
+    std::vector<std::uint64_t> totals64_;
+    std::vector<std::uint8_t> colors_;
+};
+
+} // namespace
+
+// The copy between rectangles of different sizes. A friend of the image, as it stores palette
+// indices.
+class TResampler {
+public:
+    static void Copy(TPixelGraphic& target, const TPixelGraphic& source, int srcX, int srcY,
+                     int srcWidth, int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight);
+
+private:
+    static void StoreRow(TPixelGraphic& target, int y, int x0, const std::vector<TTap>& taps,
+                         const std::uint8_t* colors, TDitherer* ditherer);
+};
+
+void TResampler::Copy(TPixelGraphic& target, const TPixelGraphic& source, int srcX, int srcY,
+                      int srcWidth, int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight)
+{
+    if (target.Empty() || source.Empty())
+        return;
+    const int x0 = std::max(dstX, 0);
+    const int x1 = static_cast<int>(
+        std::min<std::int64_t>(std::int64_t{dstX} + dstWidth - 1, target.width_ - 1));
+    const int y0 = std::max(dstY, 0);
+    const int y1 = static_cast<int>(
+        std::min<std::int64_t>(std::int64_t{dstY} + dstHeight - 1, target.height_ - 1));
+    if (x0 > x1 || y0 > y1)
+        return;
+
+    const TAxis horizontal(target.StretchMode, srcX, srcWidth, dstWidth, source.width_);
+    const TAxis vertical(target.StretchMode, srcY, srcHeight, dstHeight, source.height_);
+
+    // Column records, once per copy.
+    const int columns = x1 - x0 + 1;
+    CheckWorkspace(std::uint64_t{96} * static_cast<std::uint64_t>(columns));
+    std::vector<TTap> taps(columns);
+    for (int k = 0; k < columns; ++k)
+        taps[k] = horizontal.Tap(std::int64_t{x0} + k - dstX);
+
+    TSourceRows rows(source, taps, horizontal);
+    TRowBlender blender(vertical, 3 * static_cast<std::size_t>(columns));
+    std::unique_ptr<TDitherer> ditherer;
+    if (target.Dither && target.bitCount_ != bc24Bit)
+        ditherer = std::make_unique<TDitherer>(target);
+
+    TProgressScope progress(target);
+    for (int y = y0; y <= y1; ++y) {
+        if (ditherer)
+            ditherer->NextRow();
+        const TTap rowTap = vertical.Tap(std::int64_t{y} - dstY);
+        if (rowTap.Valid)
+            StoreRow(target, y, x0, taps, blender.Blend(rowTap, rows), ditherer.get());
+        if (target.DoProgress(y - y0, y1 - y0))
+            break;
+    }
+    target.Changed();
+}
+
+// Serpentine, as the ditherer wants it: even rows left to right, odd rows right to left.
+void TResampler::StoreRow(TPixelGraphic& target, int y, int x0, const std::vector<TTap>& taps,
+                          const std::uint8_t* colors, TDitherer* ditherer)
+{
+    const int columns = static_cast<int>(taps.size());
+    std::uint8_t* row = target.ScanLine(y);
+    const bool forward = (y & 1) == 0;
+    for (int n = 0; n < columns; ++n) {
+        const int k = forward ? n : columns - 1 - n;
+        if (!taps[k].Valid)
+            continue;
+        const int x = x0 + k;
+        const std::uint8_t* c = colors + 3 * static_cast<std::size_t>(k);
+        if (target.bitCount_ == bc24Bit) {
+            std::uint8_t* d = row + 3 * static_cast<std::size_t>(x);
+            d[0] = c[0];
+            d[1] = c[1];
+            d[2] = c[2];
+        } else if (ditherer) {
+            ditherer->Put(row, x, c[2], c[1], c[0], forward ? 1 : -1);
+        } else {
+            target.StoreIndex(row, x, target.NearestIndex(RGB(c[2], c[1], c[0])));
+        }
+    }
+}
+
 void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, int srcWidth,
                              int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight)
 {
@@ -377,154 +581,11 @@ void TPixelGraphic::CopyRect(const TPixelGraphic& source, int srcX, int srcY, in
     }
     if (srcWidth <= 0 || srcHeight <= 0 || dstWidth <= 0 || dstHeight <= 0)
         return;
-    if (srcWidth == dstWidth && srcHeight == dstHeight) {
+    if (srcWidth == dstWidth && srcHeight == dstHeight)
         DirectCopy(source, srcX, srcY, dstX, dstY, dstWidth, dstHeight);
-        return;
-    }
-    if (Empty() || source.Empty())
-        return;
-    const int x0 = std::max(dstX, 0);
-    const int x1 =
-        static_cast<int>(std::min<std::int64_t>(std::int64_t{dstX} + dstWidth - 1, width_ - 1));
-    const int y0 = std::max(dstY, 0);
-    const int y1 =
-        static_cast<int>(std::min<std::int64_t>(std::int64_t{dstY} + dstHeight - 1, height_ - 1));
-    if (x0 > x1 || y0 > y1)
-        return;
-
-    const TAxis horizontal(StretchMode, srcX, srcWidth, dstWidth, source.width_);
-    const TAxis vertical(StretchMode, srcY, srcHeight, dstHeight, source.height_);
-    const TDivider hDivide(horizontal.Denominator());
-    const TDivider vDivide(vertical.Denominator());
-    const std::uint64_t hBetween = horizontal.Between();
-    const std::uint64_t vBetween = vertical.Between();
-    const bool narrowH = Fits32(horizontal.Denominator()) && Fits32(hBetween);
-    const bool narrowV = Fits32(vertical.Denominator()) && Fits32(vBetween);
-
-    // Column records, once per copy.
-    const int columns = x1 - x0 + 1;
-    CheckWorkspace(std::uint64_t{96} * static_cast<std::uint64_t>(columns));
-    std::vector<TTap> taps(columns);
-    for (int k = 0; k < columns; ++k)
-        taps[k] = horizontal.Tap(std::int64_t{x0} + k - dstX);
-
-    const bool sourceTrue = source.bitCount_ == bc24Bit;
-    std::array<TColor, 256> colors{};
-    if (!sourceTrue)
-        source.GetColorTable(colors);
-
-    // Row sums of the source rows divided by the horizontal denominator, for the two source
-    // rows used last: neighbouring target rows mostly share them.
-    struct TCachedRow {
-        int Row = -1;
-        std::vector<std::uint32_t> Values;
-    };
-    TCachedRow cache[2];
-    for (auto& c : cache)
-        c.Values.resize(3 * static_cast<std::size_t>(columns));
-    int cacheNext = 0;
-    auto rowSums = [&](int r) -> const std::uint32_t* {
-        for (auto& c : cache)
-            if (c.Row == r)
-                return c.Values.data();
-        TCachedRow& slot = cache[cacheNext];
-        cacheNext ^= 1;
-        slot.Row = r;
-        const std::uint8_t* line = source.ScanLine(r);
-        std::uint32_t* out = slot.Values.data();
-        auto sums = [&](const auto& row) {
-            if (narrowH)
-                HorizontalSums<std::uint32_t>(row, taps, static_cast<std::uint32_t>(hBetween),
-                                              hDivide, out);
-            else
-                HorizontalSums<std::uint64_t>(row, taps, hBetween, hDivide, out);
-        };
-        switch (source.bitCount_) {
-        case bc1Bit:
-            sums(TPaletteRow<bc1Bit>{line, &colors});
-            break;
-        case bc4Bit:
-            sums(TPaletteRow<bc4Bit>{line, &colors});
-            break;
-        case bc8Bit:
-            sums(TPaletteRow<bc8Bit>{line, &colors});
-            break;
-        default:
-            sums(TTrueColorRow{line});
-            break;
-        }
-        return out;
-    };
-
-    const bool targetTrue = bitCount_ == bc24Bit;
-    const bool dithering = Dither && !targetTrue;
-    std::unique_ptr<TDitherer> ditherer;
-    if (dithering)
-        ditherer = std::make_unique<TDitherer>(*this);
-    const std::size_t values = 3 * static_cast<std::size_t>(columns);
-    std::vector<std::uint32_t> totals32(narrowV ? values : 0);
-    std::vector<std::uint64_t> totals64(narrowV ? 0 : values);
-    std::vector<std::uint8_t> colorsOut(3 * static_cast<std::size_t>(columns));
-
-    TProgressScope progress(*this);
-    for (int y = y0; y <= y1; ++y) {
-        if (ditherer)
-            ditherer->NextRow();
-        const TTap rowTap = vertical.Tap(std::int64_t{y} - dstY);
-        if (rowTap.Valid) {
-            // The colour of each valid column: rows weighted and summed, then divided.
-            if (rowTap.Kind == tkSingle && rowTap.WeightFirst == vDivide.Divisor()) {
-                const std::uint32_t* s = rowSums(rowTap.First);
-                for (int k = 0; k < 3 * columns; ++k)
-                    colorsOut[k] = static_cast<std::uint8_t>(s[k]);
-            } else {
-                std::fill(totals32.begin(), totals32.end(), 0);
-                std::fill(totals64.begin(), totals64.end(), 0);
-                auto addRow = [&](int r, std::uint64_t weight) {
-                    const std::uint32_t* sums = rowSums(r);
-                    if (narrowV)
-                        AddWeighted<std::uint32_t>(totals32.data(), sums, values,
-                                                   static_cast<std::uint32_t>(weight));
-                    else
-                        AddWeighted<std::uint64_t>(totals64.data(), sums, values, weight);
-                };
-                addRow(rowTap.First, rowTap.WeightFirst);
-                if (rowTap.Kind != tkSingle) {
-                    if (rowTap.Kind == tkAll)
-                        for (int r = rowTap.First + 1; r < rowTap.Last; ++r)
-                            addRow(r, vBetween);
-                    addRow(rowTap.Last, rowTap.WeightLast);
-                }
-                if (narrowV)
-                    DivideTotals(totals32.data(), values, vDivide, colorsOut.data());
-                else
-                    DivideTotals(totals64.data(), values, vDivide, colorsOut.data());
-            }
-
-            std::uint8_t* row = ScanLine(y);
-            const bool forward = (y & 1) == 0;
-            for (int n = 0; n < columns; ++n) {
-                const int k = forward ? n : columns - 1 - n;
-                if (!taps[k].Valid)
-                    continue;
-                const int x = x0 + k;
-                const std::uint8_t* c = &colorsOut[3 * static_cast<std::size_t>(k)];
-                if (targetTrue) {
-                    std::uint8_t* d = row + 3 * static_cast<std::size_t>(x);
-                    d[0] = c[0];
-                    d[1] = c[1];
-                    d[2] = c[2];
-                } else if (ditherer) {
-                    ditherer->Put(row, x, c[2], c[1], c[0], forward ? 1 : -1);
-                } else {
-                    StoreIndex(row, x, NearestIndex(RGB(c[2], c[1], c[0])));
-                }
-            }
-        }
-        if (DoProgress(y - y0, y1 - y0))
-            break;
-    }
-    Changed();
+    else
+        TResampler::Copy(*this, source, srcX, srcY, srcWidth, srcHeight, dstX, dstY, dstWidth,
+                         dstHeight);
 }
 
 void TPixelGraphic::DirectCopy(const TPixelGraphic& source, int srcX, int srcY, int dstX, int dstY,

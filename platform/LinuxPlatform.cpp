@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -184,14 +185,19 @@ TPlatformStatus TLinuxPlatform::InstallActiveDesktop(const std::string& file, in
     return Install(file, static_cast<TWallpaperStyle>(style));
 }
 
-bool TLinuxPlatform::DeleteToRecycleBin(const std::string& file)
+TPlatformStatus TLinuxPlatform::DeleteToRecycleBin(const std::string& file)
 {
-    return MoveToTrash(file).Ok;
+    const TTrashResult result = MoveToTrash(file);
+    return OneLine(result.Ok ? TPlatformStatus::Success() : TPlatformStatus::Failure(result.Error));
 }
 
-int TLinuxPlatform::CreateStartupShortcut()
+TPlatformStatus TLinuxPlatform::CreateStartupShortcut()
 {
-    return WriteAutostartEntry(programPath_);
+    const int error = WriteAutostartEntry(programPath_);
+    if (error == 0)
+        return TPlatformStatus::Success();
+    return OneLine(TPlatformStatus::Failure("autostart: " + AutostartEntryPath() + ": " +
+                                            std::strerror(error)));
 }
 
 std::string TLinuxPlatform::HelpFile() const

@@ -29,8 +29,8 @@ public:
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
 
-    bool DeleteToRecycleBin(const std::string& file) override;
-    int CreateStartupShortcut() override;
+    TPlatformStatus DeleteToRecycleBin(const std::string& file) override;
+    TPlatformStatus CreateStartupShortcut() override;
     TPlatformStatus ShowHelp(int helpContext) override;
 
     // The desktop in effect (detected on first use).

@@ -18,14 +18,19 @@ struct TScreenFacts {
     int BitsPerPixel = 0;
 };
 
-// Outcome of a desktop call that the user is never shown. A failed call carries one line of
-// text, which the program writes to stderr.
+// Outcome of every call of IPlatform that can fail. A failed call carries one line of text
+// saying why, which the caller shows or writes to stderr.
 struct TPlatformStatus {
     bool Ok = true;
     std::string Error;
+    // A failure before the desktop was reached at all (on Windows, the registry refusing the
+    // classic installer's values): the picture must not count as shown, and the change that
+    // asked is abandoned.
+    bool Abandons = false;
 
     static TPlatformStatus Success() { return {}; }
-    static TPlatformStatus Failure(std::string error) { return {false, std::move(error)}; }
+    static TPlatformStatus Failure(std::string error) { return {false, std::move(error), false}; }
+    static TPlatformStatus Abandoning(std::string error) { return {false, std::move(error), true}; }
 };
 
 // Wallpaper styles of the "active" installer (a desktop that is told a file and a style).
@@ -56,8 +61,7 @@ public:
     virtual void FinalizeDesktop() = 0;
     virtual TScreenFacts ScreenFacts() const = 0;
     // The bitmap shown tiled from the top-left corner, or centred. On Windows a registry
-    // failure is thrown (std::runtime_error with the registry layer's text) rather than
-    // returned; elsewhere nothing is thrown.
+    // failure comes back Abandons set, with the registry layer's text.
     virtual TPlatformStatus InstallClassic(const std::string& file, bool tiled) = 0;
     // The file shown with the given TWallpaperStyle. Fails, reaching nothing, when
     // InitializeDesktop found no desktop that takes a file.
@@ -66,10 +70,10 @@ public:
     virtual bool CompositingActive() const { return false; }
 
     // --- Shell ------------------------------------------------------------------------
-    // Moves the file to the user's trash; false (and the file untouched) when it cannot.
-    virtual bool DeleteToRecycleBin(const std::string& file) = 0;
-    // Creates or replaces the shortcut that starts the program at log-in; 0 on success.
-    virtual int CreateStartupShortcut() = 0;
+    // Moves the file to the user's trash; a failure leaves the file untouched.
+    virtual TPlatformStatus DeleteToRecycleBin(const std::string& file) = 0;
+    // Creates or replaces the shortcut that starts the program at log-in.
+    virtual TPlatformStatus CreateStartupShortcut() = 0;
     // Opens the help file at the topic of a help context number (0: contents).
     virtual TPlatformStatus ShowHelp(int helpContext) = 0;
 };

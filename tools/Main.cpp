@@ -119,7 +119,9 @@ void PrintHelp(std::FILE* out)
             start = end + 1;
         }
     }
-    std::fprintf(out, "\nExit status: 0 on success, 1 with a message on stderr on failure.\n");
+    std::fprintf(out,
+                 "\nExit status: 0 on success, 1 with a message on stderr on failure, unless a\n"
+                 "command says otherwise above.\n");
 }
 
 } // namespace

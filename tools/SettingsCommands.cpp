@@ -73,8 +73,10 @@ int RunCatalogue(const std::vector<std::string>& argv)
     }
     TCatalogue catalogue;
     RebuildCatalogue(catalogue, Settings);
-    for (const auto& path : catalogue)
-        std::printf("%s\n", path.c_str());
+    for (const auto& path : catalogue) {
+        std::fwrite(path.data(), 1, path.size(), stdout);
+        std::fputc('\n', stdout);
+    }
     if (choices > 0 && catalogue.empty()) {
         std::fprintf(stderr, "The catalogue is empty: there is nothing to choose.\n");
         return 1;

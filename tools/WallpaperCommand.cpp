@@ -22,7 +22,8 @@ public:
     {
     }
 
-    std::string Call; // what was asked of the installer, as printed
+    std::string Call;       // what was asked of the installer, as printed
+    TPlatformStatus Answer; // what the desktop said to it
 
     std::string ProgramPath() const override { return real_.ProgramPath(); }
     std::string SettingsFilePath() const override { return real_.SettingsFilePath(); }
@@ -35,18 +36,20 @@ public:
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override
     {
         Call = "installer: classic\nfile: " + file + "\ntiled: " + (tiled ? "1" : "0") + "\n";
-        return dryRun_ ? TPlatformStatus::Success() : real_.InstallClassic(file, tiled);
+        Answer = dryRun_ ? TPlatformStatus::Success() : real_.InstallClassic(file, tiled);
+        return Answer;
     }
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override
     {
         Call = "installer: active\nfile: " + file + "\nstyle: " + std::to_string(style) + "\n";
-        return dryRun_ ? TPlatformStatus::Success() : real_.InstallActiveDesktop(file, style);
+        Answer = dryRun_ ? TPlatformStatus::Success() : real_.InstallActiveDesktop(file, style);
+        return Answer;
     }
-    bool DeleteToRecycleBin(const std::string& file) override
+    TPlatformStatus DeleteToRecycleBin(const std::string& file) override
     {
         return real_.DeleteToRecycleBin(file);
     }
-    int CreateStartupShortcut() override { return real_.CreateStartupShortcut(); }
+    TPlatformStatus CreateStartupShortcut() override { return real_.CreateStartupShortcut(); }
     TPlatformStatus ShowHelp(int helpContext) override { return real_.ShowHelp(helpContext); }
 
 private:
@@ -91,10 +94,18 @@ int RunWallpaper(const std::vector<std::string>& argv)
     }
     recording.FinalizeDesktop();
     std::fputs(recording.Call.c_str(), stdout);
-    if (!shown)
+    // A temporary bitmap that could not be written is a failure to compose, whose reason
+    // SetWallpaper has written.
+    if (!shown && LastWallpaperFailure == wfTemporaryBitmap)
+        return 2;
+    if (!shown) {
         std::fprintf(stderr, "The picture was not installed: it is a GIF the desktop cannot "
                              "show, or it could not be read.\n");
-    return shown ? 0 : 1;
+        return 1;
+    }
+    // The program counts a picture the desktop refused as shown (so that the tray can name and
+    // delete it), but a script wants to know; SetWallpaper has already written the reason.
+    return recording.Answer.Ok ? 0 : 3;
 }
 
 const TToolCommandRegistration wallpaperCommand({
@@ -103,8 +114,10 @@ const TToolCommandRegistration wallpaperCommand({
     "Makes FILE the desktop wallpaper as the program would, with the program's settings, and\n"
     "prints the installer call: \"installer: classic\", \"file:\", \"tiled: 0|1\" or\n"
     "\"installer: active\", \"file:\", \"style: 0|1|2\" (0 centre, 1 tile, 2 stretch).\n"
-    "Exit 0 when installed, 1 when the picture was refused or unreadable, 2 when preparing\n"
-    "it failed (the message is on stderr).\n"
+    "Exit status: 0 installed; 1 the picture was refused (a GIF the desktop cannot show) or\n"
+    "could not be read; 2 composing the wallpaper or writing the temporary bitmap failed;\n"
+    "3 the desktop refused it (the program still counts such a picture as shown). Every\n"
+    "failure says why on stderr.\n"
     "--ini PATH      read this settings file instead of the program's own\n"
     "--screen WxH    compose for this screen size instead of the real one\n"
     "--depth N       and this colour depth in bits per pixel\n"

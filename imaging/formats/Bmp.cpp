@@ -1,5 +1,6 @@
 #include "imaging/formats/Bmp.h"
 #include "imaging/ProgressScope.h"
+#include "imaging/formats/ByteIO.h"
 
 #include "imaging/Messages.h"
 
@@ -24,28 +25,6 @@ enum TCompression : std::uint32_t { biRGB = 0, biRLE8 = 1, biRLE4 = 2, biBitFiel
 [[noreturn]] void Fail(int record, std::string_view what = {})
 {
     throw EPGBMPFileFormatReader("BMP: " + PGMessage(record, what));
-}
-
-std::uint16_t Get16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-std::uint32_t Get32(const std::uint8_t* p)
-{
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void Put16(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // Header, table and masks must all be there: without them nothing sensible can be shown.

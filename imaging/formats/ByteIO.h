@@ -2,7 +2,8 @@
 // Small pieces shared by the readers and writers that take or give their data a byte at a
 // time (run-length and text formats): a buffered input that raises the format's own error
 // when the data ends, a buffered output, progress brackets that close however a call ends,
-// and the size arithmetic that has to be checked before anything is allocated.
+// the numbers of the formats' headers, and the size arithmetic that has to be checked before
+// anything is allocated.
 
 #include "imaging/PixelGraphic.h"
 #include "imaging/ProgressScope.h"
@@ -17,6 +18,52 @@
 #include <limits>
 
 namespace scenaria {
+
+// Numbers in header bytes: least significant byte first ("Intel", as BMP, PCX, TGA and most
+// TIFF files store them), or most significant first ("Motorola", the other TIFF order).
+inline std::uint16_t Get16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+inline std::uint32_t Get32(const std::uint8_t* p)
+{
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+inline void Put16(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+inline void Put32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+inline std::uint16_t Get16Motorola(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
+
+inline std::uint32_t Get32Motorola(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+inline void Put16Motorola(std::uint8_t* p, std::uint32_t v)
+{
+    p[0] = static_cast<std::uint8_t>(v >> 8);
+    p[1] = static_cast<std::uint8_t>(v);
+}
+
+inline void Put32Motorola(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[3 - i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
 
 // Reads through a 1 024-byte buffer, refilled with what the stream still has. An empty refill
 // calls the end handler, which raises the format's "Unexpected end of file".

@@ -27,11 +27,6 @@ constexpr std::size_t EndPaletteBytes = 1 + 3 * 256;
     Fail(pgmUnexpectedEndOfFile);
 }
 
-std::uint16_t Get16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
 struct THeader {
     int Version = 0;
     int Bits = 0;

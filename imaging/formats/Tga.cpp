@@ -28,17 +28,6 @@ constexpr std::uint64_t MaxPacketPixels = 128;
     Fail(pgmUnexpectedEndOfFile);
 }
 
-std::uint16_t Get16(const std::uint8_t* p)
-{
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-void Put16(std::uint8_t* p, std::uint32_t v)
-{
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
 struct THeader {
     int IdLength = 0;
     int MapType = 0;

@@ -1,5 +1,6 @@
 #include "imaging/formats/Tiff.h"
 #include "imaging/ProgressScope.h"
+#include "imaging/formats/ByteIO.h"
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
@@ -82,22 +83,25 @@ struct TByteOrder {
 
     std::uint16_t Get16(const std::uint8_t* p) const
     {
-        return static_cast<std::uint16_t>(Motorola ? p[0] << 8 | p[1] : p[0] | p[1] << 8);
+        return Motorola ? Get16Motorola(p) : scenaria::Get16(p);
     }
     std::uint32_t Get32(const std::uint8_t* p) const
     {
-        return Motorola ? std::uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]
-                        : p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t{p[3]} << 24;
+        return Motorola ? Get32Motorola(p) : scenaria::Get32(p);
     }
     void Put16(std::uint8_t* p, std::uint32_t v) const
     {
-        p[Motorola ? 0 : 1] = static_cast<std::uint8_t>(v >> 8);
-        p[Motorola ? 1 : 0] = static_cast<std::uint8_t>(v);
+        if (Motorola)
+            Put16Motorola(p, v);
+        else
+            scenaria::Put16(p, v);
     }
     void Put32(std::uint8_t* p, std::uint32_t v) const
     {
-        for (int i = 0; i < 4; ++i)
-            p[Motorola ? 3 - i : i] = static_cast<std::uint8_t>(v >> (8 * i));
+        if (Motorola)
+            Put32Motorola(p, v);
+        else
+            scenaria::Put32(p, v);
     }
 };
 
@@ -762,6 +766,219 @@ void FileRow(const TPixelGraphic& image, int y, bool invert, bool cmyk,
     }
 }
 
+// How an image is laid out in the file: its samples, its rows and its strips.
+struct TImageLayout {
+    std::uint32_t Width = 0;
+    std::uint32_t Height = 0;
+    std::uint32_t Samples = 1;
+    std::uint32_t Photometric = phBlackIsZero;
+    std::uint32_t Bits = 8;
+    bool ColorMap = false;
+    bool Invert = false;
+    bool Cmyk = false;
+    bool PackBits = false;
+    std::uint64_t RowSize = 0;
+    std::uint32_t RowsPerStrip = 0;
+    std::uint32_t Strips = 0;
+};
+
+TImageLayout LayoutOf(const TPixelGraphic& image, bool packBits)
+{
+    TImageLayout l;
+    l.Width = static_cast<std::uint32_t>(image.Width());
+    l.Height = static_cast<std::uint32_t>(image.Height());
+    l.PackBits = packBits;
+    // Only the grey scale that fills the depth is stored as grey; sixteen greys in an 8-bit
+    // picture are a palette like any other.
+    const bool gray = (image.BitCount() == bc4Bit && image.PaletteIdent() == pGray16) ||
+                      (image.BitCount() == bc8Bit && image.PaletteIdent() == pGray256);
+    l.Cmyk = image.BitCount() == bc24Bit && TIFFWriteCMYK;
+    switch (image.BitCount()) {
+    case bc1Bit:
+        l.RowSize = (std::uint64_t{l.Width} + 7) / 8;
+        l.Bits = 1;
+        break;
+    case bc4Bit:
+        l.RowSize = (std::uint64_t{l.Width} + 1) / 2;
+        l.Bits = 4;
+        l.ColorMap = !gray;
+        break;
+    case bc8Bit:
+        l.RowSize = l.Width;
+        l.ColorMap = !gray;
+        break;
+    default:
+        l.Samples = l.Cmyk ? 4 : 3;
+        l.RowSize = std::uint64_t{l.Width} * l.Samples;
+        l.Photometric = l.Cmyk ? phSeparated : phRGB;
+        break;
+    }
+    l.Invert = TIFFWriteWhiteIsZero && image.BitCount() != bc24Bit && !l.ColorMap;
+    if (l.ColorMap)
+        l.Photometric = phPalette;
+    else if (l.Invert)
+        l.Photometric = phWhiteIsZero;
+
+    const std::uint64_t perStrip = 32767 / (l.RowSize * (packBits ? 2 : 1));
+    l.RowsPerStrip = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(perStrip, 1, l.Height));
+    l.Strips = (l.Height + l.RowsPerStrip - 1) / l.RowsPerStrip;
+    return l;
+}
+
+// Pads to the word boundary a directory must start on, and links the directory into the
+// chain through the offset field of the header or of the previous directory. Returns the
+// directory's position in the stream.
+std::uint64_t StartDirectory(TPGStream& stream, const TTIFFWriteState& state,
+                             const TByteOrder& order)
+{
+    std::uint64_t position = stream.Position();
+    if ((position - state.Start) % 2 != 0) {
+        const std::uint8_t zero = 0;
+        stream.Write(&zero, 1);
+        ++position;
+    }
+    std::uint8_t link[4];
+    order.Put32(link, static_cast<std::uint32_t>(position - state.Start));
+    WriteAt(stream, state.NextOffsetField, link, sizeof link);
+    return position;
+}
+
+// The entries in tag order; the strip arrays hold zeros until the strips are written.
+std::vector<TOutEntry> DirectoryEntries(const TByteOrder& order, const TPixelGraphic& image,
+                                        const TImageLayout& l, int compression)
+{
+    const std::uint32_t unit = TIFFWriteResolutionUnit == 0   ? 1
+                               : TIFFWriteResolutionUnit == 2 ? 3
+                                                              : 2;
+    std::vector<TOutEntry> entries;
+    entries.push_back(MakeEntry(order, tagNewSubfileType, ftLong, {0}));
+    entries.push_back(MakeEntry(order, tagImageWidth, ftLong, {l.Width}));
+    entries.push_back(MakeEntry(order, tagImageLength, ftLong, {l.Height}));
+    entries.push_back(
+        MakeEntry(order, tagBitsPerSample, ftShort, std::vector<std::uint32_t>(l.Samples, l.Bits)));
+    entries.push_back(
+        MakeEntry(order, tagCompression, ftShort, {static_cast<std::uint32_t>(compression)}));
+    entries.push_back(MakeEntry(order, tagPhotometric, ftShort, {l.Photometric}));
+    entries.push_back(
+        MakeEntry(order, tagStripOffsets, ftLong, std::vector<std::uint32_t>(l.Strips, 0)));
+    entries.push_back(MakeEntry(order, tagSamplesPerPixel, ftShort, {l.Samples}));
+    entries.push_back(MakeEntry(order, tagRowsPerStrip, ftLong, {l.RowsPerStrip}));
+    entries.push_back(
+        MakeEntry(order, tagStripByteCounts, ftLong, std::vector<std::uint32_t>(l.Strips, 0)));
+    entries.push_back(MakeRational(order, tagXResolution, TIFFWriteXResolution));
+    entries.push_back(MakeRational(order, tagYResolution, TIFFWriteYResolution));
+    entries.push_back(MakeEntry(order, tagResolutionUnit, ftShort, {unit}));
+    if (l.ColorMap) {
+        const std::size_t n = std::size_t{1} << l.Bits;
+        std::vector<std::uint32_t> map(3 * n, 0);
+        for (int i = 0; i < std::min<int>(image.PaletteCount(), static_cast<int>(n)); ++i) {
+            const TColor c = image.PaletteEntry(i);
+            map[i] = static_cast<std::uint32_t>(GetRValue(c)) * 256;
+            map[n + i] = static_cast<std::uint32_t>(GetGValue(c)) * 256;
+            map[2 * n + i] = static_cast<std::uint32_t>(GetBValue(c)) * 256;
+        }
+        entries.push_back(MakeEntry(order, tagColorMap, ftShort, map));
+    }
+    return entries;
+}
+
+// Where the written directory left the places that are filled in later.
+struct TWrittenDirectory {
+    std::uint64_t StripOffsetsAt = 0;
+    std::uint64_t StripCountsAt = 0;
+    std::uint64_t NextOffsetField = 0;
+};
+
+// The directory at position (start being where the file begins), the next-directory offset,
+// then the values that do not fit in their entries: the colour map, the samples' bits, the
+// resolutions, the strip arrays.
+TWrittenDirectory WriteDirectory(TPGStream& stream, const TByteOrder& order,
+                                 const std::vector<TOutEntry>& entries, std::uint64_t position,
+                                 std::uint64_t start)
+{
+    const auto directory = static_cast<std::uint32_t>(position - start);
+    const std::size_t tableBytes = 2 + entries.size() * EntryBytes + 4;
+    std::vector<std::uint8_t> block(tableBytes);
+    order.Put16(block.data(), static_cast<std::uint32_t>(entries.size()));
+    const auto valueOrder = {tagColorMap,    tagBitsPerSample, tagXResolution,
+                             tagYResolution, tagStripOffsets,  tagStripByteCounts};
+    std::vector<std::uint32_t> outOfLine(entries.size(), 0);
+    for (const std::uint16_t tag : valueOrder) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (entries[i].Tag != tag || entries[i].Values.size() <= 4)
+                continue;
+            outOfLine[i] = static_cast<std::uint32_t>(directory + block.size());
+            block.insert(block.end(), entries[i].Values.begin(), entries[i].Values.end());
+        }
+    }
+    TWrittenDirectory written;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::uint8_t* e = block.data() + 2 + i * EntryBytes;
+        order.Put16(e, entries[i].Tag);
+        order.Put16(e + 2, entries[i].Type);
+        order.Put32(e + 4, entries[i].Count);
+        if (entries[i].Values.size() <= 4)
+            std::memcpy(e + 8, entries[i].Values.data(), entries[i].Values.size());
+        else
+            order.Put32(e + 8, outOfLine[i]);
+        const std::uint64_t valuesAt = entries[i].Values.size() <= 4
+                                           ? position + 2 + i * EntryBytes + 8
+                                           : start + outOfLine[i];
+        if (entries[i].Tag == tagStripOffsets)
+            written.StripOffsetsAt = valuesAt;
+        else if (entries[i].Tag == tagStripByteCounts)
+            written.StripCountsAt = valuesAt;
+    }
+    stream.Write(block.data(), block.size());
+    written.NextOffsetField = position + 2 + entries.size() * EntryBytes;
+    return written;
+}
+
+// The image's rows strip by strip, each strip on a word boundary; notes where each strip
+// starts (from the file's start) and how many bytes it holds.
+void WriteStrips(TPGStream& stream, TPixelGraphic& image, const TImageLayout& l,
+                 std::uint64_t start, std::vector<std::uint32_t>& offsets,
+                 std::vector<std::uint32_t>& counts)
+{
+    std::vector<std::uint8_t> fileRow(static_cast<std::size_t>(l.RowSize));
+    const TProgressScope progress(image);
+    std::uint64_t at = stream.Position();
+    for (std::uint32_t strip = 0; strip < l.Strips; ++strip) {
+        if ((at - start) % 2 != 0) {
+            const std::uint8_t zero = 0;
+            stream.Write(&zero, 1);
+            ++at;
+        }
+        offsets[strip] = static_cast<std::uint32_t>(at - start);
+        const std::uint32_t first = strip * l.RowsPerStrip;
+        const std::uint32_t last = std::min(l.Height, first + l.RowsPerStrip);
+        for (std::uint32_t y = first; y < last; ++y) {
+            FileRow(image, static_cast<int>(y), l.Invert, l.Cmyk, fileRow);
+            if (l.PackBits) {
+                const std::vector<std::uint8_t> packed =
+                    PackBitsEncode(fileRow.data(), fileRow.size());
+                stream.Write(packed.data(), packed.size());
+                at += packed.size();
+            } else {
+                stream.Write(fileRow.data(), fileRow.size());
+                at += fileRow.size();
+            }
+            // Stopping half-way would leave a broken file, so an abort is not honoured.
+            image.DoProgress(static_cast<int>(y), static_cast<int>(l.Height) - 1);
+        }
+        counts[strip] = static_cast<std::uint32_t>(at - start - offsets[strip]);
+    }
+}
+
+void WriteStripArray(TPGStream& stream, const TByteOrder& order, std::uint64_t at,
+                     const std::vector<std::uint32_t>& values)
+{
+    std::vector<std::uint8_t> bytes(values.size() * 4);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        order.Put32(bytes.data() + 4 * i, values[i]);
+    WriteAt(stream, at, bytes.data(), bytes.size());
+}
+
 } // namespace
 
 TTIFFileFormatWriter::TTIFFileFormatWriter(std::string className, std::string extension)
@@ -802,171 +1019,18 @@ void TTIFFileFormatWriter::WriteImage(TPGStream& stream, TPixelGraphic& image,
     if (image.Empty())
         FailWrite(PGMessage(pgmZeroSize));
     const TByteOrder order{state.Motorola};
-    const bool packBits = compression == static_cast<int>(CompressionPackBits);
-    const std::uint32_t width = static_cast<std::uint32_t>(image.Width());
-    const std::uint32_t height = static_cast<std::uint32_t>(image.Height());
+    const TImageLayout layout =
+        LayoutOf(image, compression == static_cast<int>(CompressionPackBits));
 
-    // Only the grey scale that fills the depth is stored as grey; sixteen greys in an 8-bit
-    // picture are a palette like any other.
-    const bool gray = (image.BitCount() == bc4Bit && image.PaletteIdent() == pGray16) ||
-                      (image.BitCount() == bc8Bit && image.PaletteIdent() == pGray256);
-    const bool cmyk = image.BitCount() == bc24Bit && TIFFWriteCMYK;
-    std::uint64_t rowSize = 0;
-    std::uint32_t samples = 1, photometric = phBlackIsZero, bits = 8;
-    bool colorMap = false;
-    switch (image.BitCount()) {
-    case bc1Bit:
-        rowSize = (std::uint64_t{width} + 7) / 8;
-        bits = 1;
-        break;
-    case bc4Bit:
-        rowSize = (std::uint64_t{width} + 1) / 2;
-        bits = 4;
-        colorMap = !gray;
-        break;
-    case bc8Bit:
-        rowSize = width;
-        colorMap = !gray;
-        break;
-    default:
-        samples = cmyk ? 4 : 3;
-        rowSize = std::uint64_t{width} * samples;
-        photometric = cmyk ? phSeparated : phRGB;
-        break;
-    }
-    const bool invert = TIFFWriteWhiteIsZero && image.BitCount() != bc24Bit && !colorMap;
-    if (colorMap)
-        photometric = phPalette;
-    else if (invert)
-        photometric = phWhiteIsZero;
+    const std::uint64_t position = StartDirectory(stream, state, order);
+    const std::vector<TOutEntry> entries = DirectoryEntries(order, image, layout, compression);
+    const TWrittenDirectory written = WriteDirectory(stream, order, entries, position, state.Start);
 
-    const std::uint64_t perStrip = 32767 / (rowSize * (packBits ? 2 : 1));
-    const std::uint32_t rowsPerStrip =
-        static_cast<std::uint32_t>(std::clamp<std::uint64_t>(perStrip, 1, height));
-    const std::uint32_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
-
-    // The directory starts on a word boundary, as TIFF requires.
-    std::uint64_t position = stream.Position();
-    if ((position - state.Start) % 2 != 0) {
-        const std::uint8_t zero = 0;
-        stream.Write(&zero, 1);
-        ++position;
-    }
-    const std::uint32_t directory = static_cast<std::uint32_t>(position - state.Start);
-    std::uint8_t link[4];
-    order.Put32(link, directory);
-    WriteAt(stream, state.NextOffsetField, link, sizeof link);
-
-    const std::uint32_t unit = TIFFWriteResolutionUnit == 0   ? 1
-                               : TIFFWriteResolutionUnit == 2 ? 3
-                                                              : 2;
-    std::vector<TOutEntry> entries;
-    entries.push_back(MakeEntry(order, tagNewSubfileType, ftLong, {0}));
-    entries.push_back(MakeEntry(order, tagImageWidth, ftLong, {width}));
-    entries.push_back(MakeEntry(order, tagImageLength, ftLong, {height}));
-    entries.push_back(
-        MakeEntry(order, tagBitsPerSample, ftShort, std::vector<std::uint32_t>(samples, bits)));
-    entries.push_back(
-        MakeEntry(order, tagCompression, ftShort, {static_cast<std::uint32_t>(compression)}));
-    entries.push_back(MakeEntry(order, tagPhotometric, ftShort, {photometric}));
-    entries.push_back(
-        MakeEntry(order, tagStripOffsets, ftLong, std::vector<std::uint32_t>(strips, 0)));
-    entries.push_back(MakeEntry(order, tagSamplesPerPixel, ftShort, {samples}));
-    entries.push_back(MakeEntry(order, tagRowsPerStrip, ftLong, {rowsPerStrip}));
-    entries.push_back(
-        MakeEntry(order, tagStripByteCounts, ftLong, std::vector<std::uint32_t>(strips, 0)));
-    entries.push_back(MakeRational(order, tagXResolution, TIFFWriteXResolution));
-    entries.push_back(MakeRational(order, tagYResolution, TIFFWriteYResolution));
-    entries.push_back(MakeEntry(order, tagResolutionUnit, ftShort, {unit}));
-    if (colorMap) {
-        const std::size_t n = std::size_t{1} << bits;
-        std::vector<std::uint32_t> map(3 * n, 0);
-        for (int i = 0; i < std::min<int>(image.PaletteCount(), static_cast<int>(n)); ++i) {
-            const TColor c = image.PaletteEntry(i);
-            map[i] = static_cast<std::uint32_t>(GetRValue(c)) * 256;
-            map[n + i] = static_cast<std::uint32_t>(GetGValue(c)) * 256;
-            map[2 * n + i] = static_cast<std::uint32_t>(GetBValue(c)) * 256;
-        }
-        entries.push_back(MakeEntry(order, tagColorMap, ftShort, map));
-    }
-
-    // The directory, the next-directory offset, then the values that do not fit in their
-    // entries: the colour map, the samples' bits, the resolutions, the strip arrays.
-    const std::size_t tableBytes = 2 + entries.size() * EntryBytes + 4;
-    std::vector<std::uint8_t> block(tableBytes);
-    order.Put16(block.data(), static_cast<std::uint32_t>(entries.size()));
-    std::uint64_t stripOffsetsAt = 0, stripCountsAt = 0; // where the strip values will go
-    const auto valueOrder = {tagColorMap,    tagBitsPerSample, tagXResolution,
-                             tagYResolution, tagStripOffsets,  tagStripByteCounts};
-    std::vector<std::uint32_t> outOfLine(entries.size(), 0);
-    for (const std::uint16_t tag : valueOrder) {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (entries[i].Tag != tag || entries[i].Values.size() <= 4)
-                continue;
-            outOfLine[i] = static_cast<std::uint32_t>(directory + block.size());
-            block.insert(block.end(), entries[i].Values.begin(), entries[i].Values.end());
-        }
-    }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        std::uint8_t* e = block.data() + 2 + i * EntryBytes;
-        order.Put16(e, entries[i].Tag);
-        order.Put16(e + 2, entries[i].Type);
-        order.Put32(e + 4, entries[i].Count);
-        if (entries[i].Values.size() <= 4)
-            std::memcpy(e + 8, entries[i].Values.data(), entries[i].Values.size());
-        else
-            order.Put32(e + 8, outOfLine[i]);
-        const std::uint64_t valuesAt = entries[i].Values.size() <= 4
-                                           ? position + 2 + i * EntryBytes + 8
-                                           : state.Start + outOfLine[i];
-        if (entries[i].Tag == tagStripOffsets)
-            stripOffsetsAt = valuesAt;
-        else if (entries[i].Tag == tagStripByteCounts)
-            stripCountsAt = valuesAt;
-    }
-    stream.Write(block.data(), block.size());
-    const std::uint64_t nextOffsetField = position + 2 + entries.size() * EntryBytes;
-
-    std::vector<std::uint32_t> stripOffsets(strips), stripCounts(strips);
-    std::vector<std::uint8_t> fileRow(static_cast<std::size_t>(rowSize));
-    {
-        const TProgressScope progress(image);
-        std::uint64_t at = stream.Position();
-        for (std::uint32_t strip = 0; strip < strips; ++strip) {
-            if ((at - state.Start) % 2 != 0) {
-                const std::uint8_t zero = 0;
-                stream.Write(&zero, 1);
-                ++at;
-            }
-            stripOffsets[strip] = static_cast<std::uint32_t>(at - state.Start);
-            const std::uint32_t first = strip * rowsPerStrip;
-            const std::uint32_t last = std::min(height, first + rowsPerStrip);
-            for (std::uint32_t y = first; y < last; ++y) {
-                FileRow(image, static_cast<int>(y), invert, cmyk, fileRow);
-                if (packBits) {
-                    const std::vector<std::uint8_t> packed =
-                        PackBitsEncode(fileRow.data(), fileRow.size());
-                    stream.Write(packed.data(), packed.size());
-                    at += packed.size();
-                } else {
-                    stream.Write(fileRow.data(), fileRow.size());
-                    at += fileRow.size();
-                }
-                // Stopping half-way would leave a broken file, so an abort is not honoured.
-                image.DoProgress(static_cast<int>(y), static_cast<int>(height) - 1);
-            }
-            stripCounts[strip] = static_cast<std::uint32_t>(at - state.Start - stripOffsets[strip]);
-        }
-    }
-
-    std::vector<std::uint8_t> values(std::size_t{strips} * 4);
-    for (std::uint32_t i = 0; i < strips; ++i)
-        order.Put32(values.data() + 4 * i, stripOffsets[i]);
-    WriteAt(stream, stripOffsetsAt, values.data(), values.size());
-    for (std::uint32_t i = 0; i < strips; ++i)
-        order.Put32(values.data() + 4 * i, stripCounts[i]);
-    WriteAt(stream, stripCountsAt, values.data(), values.size());
-    state.NextOffsetField = nextOffsetField;
+    std::vector<std::uint32_t> stripOffsets(layout.Strips), stripCounts(layout.Strips);
+    WriteStrips(stream, image, layout, state.Start, stripOffsets, stripCounts);
+    WriteStripArray(stream, order, written.StripOffsetsAt, stripOffsets);
+    WriteStripArray(stream, order, written.StripCountsAt, stripCounts);
+    state.NextOffsetField = written.NextOffsetField;
 }
 
 void TTIFFileFormatWriter::FinishFile(TPGStream&, TTIFFWriteState&) const

@@ -44,23 +44,27 @@ public:
     TRegistryKey(const TRegistryKey&) = delete;
     TRegistryKey& operator=(const TRegistryKey&) = delete;
 
-    // Opens for all access, creating it when missing; throws the registry layer's error.
-    void Create(HKEY parent, const char* name)
+    // Opens for all access, creating it when missing. A failure carries the registry layer's
+    // text and abandons the change, as it always did.
+    TPlatformStatus Create(HKEY parent, const char* name)
     {
         DWORD disposition = 0;
         if (RegCreateKeyExA(parent, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                             nullptr, &key_, &disposition) != ERROR_SUCCESS) {
             key_ = nullptr;
-            throw ERegistryException(std::string("Failed to create key ") + name);
+            return TPlatformStatus::Abandoning(std::string("Failed to create key ") + name);
         }
+        return TPlatformStatus::Success();
     }
 
     // A REG_SZ of one decimal digit, stored without a terminating null.
-    void SetDigit(const char* name, char digit)
+    TPlatformStatus SetDigit(const char* name, char digit)
     {
         if (RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(&digit), 1) !=
             ERROR_SUCCESS)
-            throw ERegistryException(std::string("Failed to set data for '") + name + "'");
+            return TPlatformStatus::Abandoning(std::string("Failed to set data for '") + name +
+                                               "'");
+        return TPlatformStatus::Success();
     }
 
     HKEY Get() const { return key_; }
@@ -193,12 +197,17 @@ TScreenFacts TWinPlatform::ScreenFacts() const
 TPlatformStatus TWinPlatform::InstallClassic(const std::string& file, bool tiled)
 {
     TRegistryKey controlPanel;
-    controlPanel.Create(HKEY_CURRENT_USER, "Control Panel");
+    if (auto status = controlPanel.Create(HKEY_CURRENT_USER, "Control Panel"); !status.Ok)
+        return status;
     TRegistryKey desktop;
-    desktop.Create(controlPanel.Get(), "Desktop");
-    desktop.SetDigit("TileWallpaper", tiled ? '1' : '0');
-    if (win98Style_)
-        desktop.SetDigit("WallpaperStyle", '0');
+    if (auto status = desktop.Create(controlPanel.Get(), "Desktop"); !status.Ok)
+        return status;
+    if (auto status = desktop.SetDigit("TileWallpaper", tiled ? '1' : '0'); !status.Ok)
+        return status;
+    if (win98Style_) {
+        if (auto status = desktop.SetDigit("WallpaperStyle", '0'); !status.Ok)
+            return status;
+    }
     // Stored in the user's profile, without a broadcast of the change.
     if (!SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, const_cast<char*>(file.c_str()),
                                SPIF_UPDATEINIFILE))
@@ -230,12 +239,12 @@ TPlatformStatus TWinPlatform::InstallActiveDesktop(const std::string& file, int 
     return TPlatformStatus::Success();
 }
 
-bool TWinPlatform::DeleteToRecycleBin(const std::string& file)
+TPlatformStatus TWinPlatform::DeleteToRecycleBin(const std::string& file)
 {
     // A list of one name: the name and two terminating nulls in 261 characters.
     char buffer[PathBuffer + 1] = {};
     if (file.empty() || file.size() >= PathBuffer)
-        return false;
+        return TPlatformStatus::Failure("recycle bin: the file name is empty or too long");
     std::memcpy(buffer, file.data(), file.size());
     SHFILEOPSTRUCTA operation{};
     operation.hwnd = static_cast<HWND>(owner_);
@@ -245,10 +254,16 @@ bool TWinPlatform::DeleteToRecycleBin(const std::string& file)
     // Silent, no question, to the recycle bin; but where the file cannot be recycled (a network
     // drive, say) the shell would destroy it for good, so it asks first there.
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO | FOF_WANTNUKEWARNING;
-    return SHFileOperationA(&operation) == 0 && !operation.fAnyOperationsAborted;
+    const int result = SHFileOperationA(&operation);
+    if (result != 0)
+        return TPlatformStatus::Failure("recycle bin: SHFileOperationA failed (error " +
+                                        std::to_string(result) + ")");
+    if (operation.fAnyOperationsAborted)
+        return TPlatformStatus::Failure("recycle bin: the deletion was cancelled");
+    return TPlatformStatus::Success();
 }
 
-int TWinPlatform::CreateStartupShortcut()
+TPlatformStatus TWinPlatform::CreateStartupShortcut()
 {
     char folder[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH;
@@ -266,7 +281,7 @@ int TWinPlatform::CreateStartupShortcut()
     // Without a Startup folder the shortcut would land in the current drive's root, where it
     // starts nothing: that is a failure, not a success.
     if (folder[0] == '\0')
-        return static_cast<int>(E_FAIL);
+        return TPlatformStatus::Failure("Startup shortcut: the Startup folder is unknown");
     const std::string shortcut = std::string(folder) + "\\Scenarix.LNK";
 
     const HRESULT initialized = CoInitialize(nullptr);
@@ -296,7 +311,10 @@ int TWinPlatform::CreateStartupShortcut()
     }
     if (SUCCEEDED(initialized))
         CoUninitialize();
-    return static_cast<int>(outcome);
+    // Only S_OK ever counted as made.
+    if (outcome != S_OK)
+        return TPlatformStatus::Failure(HresultText("Startup shortcut", outcome));
+    return TPlatformStatus::Success();
 }
 
 TPlatformStatus TWinPlatform::ShowHelp(int helpContext)

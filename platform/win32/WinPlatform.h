@@ -5,16 +5,7 @@
 
 #include "platform/Platform.h"
 
-#include <stdexcept>
-
 namespace scenaria {
-
-// A registry failure of the classic installer: "Failed to create key %s" or
-// "Failed to set data for '%s'". Not caught by the platform; the change cycle swallows it.
-class ERegistryException : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 class TWinPlatform : public IPlatform {
 public:
@@ -33,8 +24,8 @@ public:
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
 
-    bool DeleteToRecycleBin(const std::string& file) override;
-    int CreateStartupShortcut() override;
+    TPlatformStatus DeleteToRecycleBin(const std::string& file) override;
+    TPlatformStatus CreateStartupShortcut() override;
     TPlatformStatus ShowHelp(int helpContext) override;
 
     // The application's window (an HWND), owner of the shell's own error boxes and of the

@@ -277,6 +277,24 @@ TEST_F(FailingPictures, SevenUnreadableInARow)
         << "the next change starts at the seventh";
 }
 
+TEST_F(MainFormTest, UnwritableTemporaryBitmapTriesTheNextPicture)
+{
+    WritePicture(dir / "pics/a.jpg");
+    WritePicture(dir / "pics/b.bmp");
+    WriteSettings("Mode=0\nLastIndex=-1\n");
+    // The temporary name is taken by a folder: the JPEG's conversion cannot be saved there.
+    std::filesystem::create_directory(dir / "save/~scxtmp.bmp");
+    const auto form = Start();
+    ASSERT_EQ(form->Catalogue.size(), 2u);
+    ASSERT_EQ(form->Catalogue[0], dir / "pics/a.jpg");
+    ::testing::internal::CaptureStderr();
+    form->ChangeIt();
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Installed(), std::vector<std::string>{dir / "pics/b.bmp"});
+    EXPECT_EQ(LastShown, dir / "pics/b.bmp");
+    EXPECT_NE(said.find("~scxtmp.bmp"), std::string::npos) << said;
+}
+
 TEST_F(MainFormTest, TickWhileBusyResetsTheCountAndChangesNothing)
 {
     WritePicture(dir / "pics/a.bmp");
@@ -310,7 +328,7 @@ TEST_F(MainFormTest, DeletingTheShownPictureShowsTheNextOne)
     EXPECT_EQ(platform.Trashed, std::vector<std::string>{before[1]});
     EXPECT_EQ(Installed(), (std::vector<std::string>{before[1], before[2]}));
 
-    platform.TrashResult = false;
+    platform.TrashResult = TPlatformStatus::Failure("the trash is full");
     form->Deletecurrent1Click();
     EXPECT_EQ(Installed().size(), 2u) << "a failed deletion changes nothing";
 }
@@ -327,7 +345,7 @@ TEST_F(MainFormTest, AutoStartReportsEachTime)
         EXPECT_EQ(icon, QMessageBox::Information);
         EXPECT_EQ(text, "A shortcut has been successfully created on the StartUp folder");
     }
-    platform.ShortcutResult = 5;
+    platform.ShortcutResult = TPlatformStatus::Failure("autostart: no such folder");
     form->AutoStart1Click();
     ASSERT_EQ(messages.size(), 3u);
     EXPECT_EQ(messages[2].first, QMessageBox::Critical);

@@ -106,6 +106,40 @@ TEST_F(Startup, ACrashedCopyLeavesNoStaleLock)
     EXPECT_FALSE(next.WaitFor(300ms)) << "the next start runs";
 }
 
+TEST_F(Startup, RemovesInterruptedSettingsWritesAndNothingElse)
+{
+    dir.Write("scenarix.INI", "[Diduzavizo]\nDirectory=" + (dir / "none") + "\n");
+    dir.Write("scenarix.INI.k3Jd9Q", "[Diduzavizo]\nDire");
+    dir.Write("scenarix.INI.k3Jd9", "someone else's");
+    dir.Write("scenarix.INI.bak", "someone else's");
+    dir.Write("scenarix-two.INI.k3Jd9Q", "another program's");
+    TBackgroundProgram program({dir / "scenarix"}, Env());
+    ASSERT_TRUE(WaitForLock("scenarix.lock"));
+    for (int i = 0; i < 250 && std::filesystem::exists(dir / "scenarix.INI.k3Jd9Q"); ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(std::filesystem::exists(dir / "scenarix.INI.k3Jd9Q"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "scenarix.INI.k3Jd9"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "scenarix.INI.bak"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "scenarix-two.INI.k3Jd9Q"));
+    EXPECT_FALSE(program.WaitFor(0ms)) << "and the program runs";
+}
+
+TEST_F(Startup, ASecondCopyLeavesTheFirstCopysWritesAlone)
+{
+    dir.Write("scenarix.INI", "[Diduzavizo]\nDirectory=" + (dir / "none") + "\n");
+    dir.Write("scenarix.INI.a0B1c2", "[Diduzavizo]\n");
+    TBackgroundProgram first({dir / "scenarix"}, Env());
+    ASSERT_TRUE(WaitForLock("scenarix.lock"));
+    for (int i = 0; i < 250 && std::filesystem::exists(dir / "scenarix.INI.a0B1c2"); ++i)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_FALSE(std::filesystem::exists(dir / "scenarix.INI.a0B1c2")) << "the first copy's own";
+    // As if the first copy were writing its settings at this moment.
+    dir.Write("scenarix.INI.w8Rt5Y", "[Diduzavizo]\n");
+    TBackgroundProgram second({dir / "scenarix"}, Env());
+    EXPECT_EQ(second.WaitFor(10s), std::optional<int>(0));
+    EXPECT_TRUE(std::filesystem::exists(dir / "scenarix.INI.w8Rt5Y"));
+}
+
 TEST_F(Startup, StartsWithMissingFolderAndRunOnStartQuietly)
 {
     const std::string settings = "[Diduzavizo]\nDirectory=" + (dir / "none") + "\nRunOnStart=1\n";

@@ -235,6 +235,51 @@ TEST_F(SettingsTest, SaveThroughALinkKeepsTheLink)
     EXPECT_NE(ReadFile(dir / "real/settings.ini").find("Delay=9"), std::string::npos);
 }
 
+TEST(IniFile, InterruptedWritesAreRemovedAndNothingElse)
+{
+    TTempDir dir;
+    const std::string settings = dir.Write("scenarix.INI", "[Diduzavizo]\n");
+    const std::vector<std::string> leftovers{"scenarix.INI.a1B2c3", "scenarix.INI.XXXXXX",
+                                             "scenarix.INI.000000"};
+    const std::vector<std::string> foreign{
+        "scenarix.INI.a1B2c",   // five letters
+        "scenarix.INI.a1B2c3d", // seven
+        "scenarix.INI.a1-2c3",  // not a letter or digit
+        "scenarix.ini.a1B2c3",  // another file's name (case matters on this system)
+        "Scenarix.INI.a1B2c3",  "other.INI.a1B2c3",    "scenarix.INI~",
+        "scenarix.INIa1B2c3x",  "xscenarix.INI.a1B2c3"};
+    for (const auto& name : leftovers)
+        dir.Write(name, "[Diduzavizo]\nDelay=");
+    for (const auto& name : foreign)
+        dir.Write(name, "mine");
+    std::filesystem::create_directory(dir / "scenarix.INI.dir123");
+    std::filesystem::create_symlink(dir / "other.INI.a1B2c3", dir / "scenarix.INI.link12");
+
+    EXPECT_EQ(TIniFile::RemoveInterruptedWrites(settings), 3);
+    for (const auto& name : leftovers)
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    for (const auto& name : foreign)
+        EXPECT_EQ(ReadFile(dir / name), "mine") << name;
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "scenarix.INI.dir123"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "scenarix.INI.link12"));
+    EXPECT_EQ(ReadFile(settings), "[Diduzavizo]\n");
+}
+
+TEST(IniFile, InterruptedWritesBesideALinksTargetAreRemoved)
+{
+    TTempDir dir;
+    dir.Write("real/settings.ini", "[Diduzavizo]\n");
+    std::filesystem::create_symlink(dir / "real/settings.ini", dir / "scenarix.INI");
+    dir.Write("real/settings.ini.Zz9Yy8", "half");
+    dir.Write("real/scenarix.INI.Zz9Yy8", "not ours: another name in that folder");
+    dir.Write("scenarix.INI.Qq1Ww2", "half");
+    EXPECT_EQ(TIniFile::RemoveInterruptedWrites(dir / "scenarix.INI"), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "real/settings.ini.Zz9Yy8"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "scenarix.INI.Qq1Ww2"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "real/scenarix.INI.Zz9Yy8"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "scenarix.INI"));
+}
+
 TEST(IniFile, DuplicateKeysReadAndWriteTheFirst)
 {
     TTempDir dir;

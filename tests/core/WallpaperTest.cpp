@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -272,12 +273,44 @@ TEST_F(Composition, MissingSaveFolder)
     EXPECT_FALSE(WallpaperShown);
     EXPECT_TRUE(platform.Installs.empty());
 
-    // Conversion fails quietly and installs the temporary name that is not there.
+    // Conversion fails too, says so in one line, and installs nothing rather than a name that
+    // is not there.
     Settings.Stretch = false;
-    ASSERT_TRUE(SetWallpaper(platform, jpg));
-    ASSERT_EQ(platform.Installs.size(), 1u);
-    EXPECT_EQ(platform.Installs[0].File, dir / "gone/~scxtmp.bmp");
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(SetWallpaper(platform, jpg));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(LastWallpaperFailure, wfTemporaryBitmap);
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_TRUE(platform.Installs.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "gone"));
+    EXPECT_NE(said.find(dir / "gone/~scxtmp.bmp"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+TEST_F(Composition, FailedConversionNeverInstallsTheOldTemporaryBitmap)
+{
+    // A first picture leaves its conversion behind; the second one's save is then refused
+    // (the temporary name is taken by a folder, which even root cannot write as a file).
+    ASSERT_TRUE(SetWallpaper(platform, MakePicture(dir, "first.jpg", 40, 30)));
+    ASSERT_EQ(platform.Installs.size(), 1u);
+    std::filesystem::remove(Temp());
+    std::filesystem::create_directory(Temp());
+    platform.Installs.clear();
+
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(SetWallpaper(platform, MakePicture(dir, "second.png", 40, 30)));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(platform.Installs.empty());
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_EQ(LastShown, dir / "first.jpg") << "the last success is kept";
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+
+    // A bitmap that needs no conversion is still installed as itself.
+    const std::string bmp = MakePicture(dir, "third.bmp", 40, 30);
+    EXPECT_TRUE(SetWallpaper(platform, bmp));
+    EXPECT_EQ(LastWallpaperFailure, wfNone);
+    ASSERT_EQ(platform.Installs.size(), 1u);
+    EXPECT_EQ(platform.Installs[0].File, bmp);
 }
 
 TEST_F(Composition, DefaultSaveFolderIsCreatedWhenFirstNeeded)
@@ -302,6 +335,21 @@ TEST_F(Composition, ActiveDesktopWithoutDesktopStillCountsAsShown)
     EXPECT_EQ(platform.Installs[0].Style, 1);
 }
 
+TEST_F(Composition, DesktopNeverReachedAbandonsTheCall)
+{
+    // What Windows answers when the registry refuses the classic installer's values.
+    platform.InstallResult = TPlatformStatus::Abandoning("Failed to create key Desktop");
+    const std::string bmp = MakePicture(dir, "p.bmp", 64, 64);
+    try {
+        SetWallpaper(platform, bmp);
+        ADD_FAILURE() << "the call must fail";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "Failed to create key Desktop");
+    }
+    EXPECT_FALSE(WallpaperShown);
+    EXPECT_EQ(platform.Installs.size(), 1u);
+}
+
 TEST_F(Composition, LowColourScreenWithUnknownDepthIsNotLow)
 {
     platform.Screen = {1024, 768, 0};
@@ -312,12 +360,48 @@ TEST_F(Composition, LowColourScreenWithUnknownDepthIsNotLow)
     EXPECT_FALSE(IsLowColorDisplay(platform));
 }
 
+TEST_F(Composition, SliverOfAPictureKeepsAPixelOnEachSide)
+{
+    Settings.Tile = 1;
+    Settings.Stretch = true;
+    Settings.Proportional = true;
+    // The long side follows the 40-bit scale as any other picture does (2000 x 0.512 falls
+    // just short of 1024); the short side, which would truncate to 0, keeps one pixel.
+    const auto fit = [](int side, int width, int height) {
+        return static_cast<int>(side * ProportionalScale(1024, 768, width, height));
+    };
+    const struct {
+        int Width, Height, ExpectedWidth, ExpectedHeight;
+    } cases[] = {{2000, 1, fit(2000, 2000, 1), 1},
+                 {1, 3000, 1, fit(3000, 1, 3000)},
+                 {5000, 2, fit(5000, 5000, 2), 1}};
+    for (const auto& c : cases) {
+        ASSERT_GT(c.ExpectedWidth + c.ExpectedHeight, 700);
+        ASSERT_TRUE(SetWallpaper(platform, MakePicture(dir, "sliver.bmp", c.Width, c.Height)))
+            << c.Width << "x" << c.Height;
+        ASSERT_EQ(platform.Installs.back().File, Temp());
+        TPixelGraphic written;
+        written.LoadFromFile(Temp());
+        EXPECT_EQ(written.Width(), c.ExpectedWidth) << c.Width << "x" << c.Height;
+        EXPECT_EQ(written.Height(), c.ExpectedHeight) << c.Width << "x" << c.Height;
+    }
+}
+
 TEST_F(Composition, UnknownScreenSizeFailsComposition)
 {
     platform.Screen = {0, 0, 0};
     Settings.Tile = 1;
     Settings.Stretch = true;
     EXPECT_ANY_THROW(SetWallpaper(platform, MakePicture(dir, "p.bmp", 400, 300)));
+    EXPECT_TRUE(platform.Installs.empty());
+
+    Settings.Proportional = true;
+    try {
+        SetWallpaper(platform, MakePicture(dir, "sliver.bmp", 2000, 1));
+        ADD_FAILURE() << "a proportional fit to an unknown screen must fail";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "The screen size is unknown: the picture cannot be fitted to it");
+    }
     EXPECT_TRUE(platform.Installs.empty());
 }
 

@@ -28,9 +28,9 @@ public:
     bool DesktopReady = true;
     TScreenFacts Screen{1024, 768, 24};
     TPlatformStatus InstallResult;
-    bool TrashResult = true;
+    TPlatformStatus TrashResult;
     bool TrashRemovesFile = true; // a successful trash moves the file away
-    int ShortcutResult = 0;
+    TPlatformStatus ShortcutResult;
 
     // Records.
     std::vector<TInstall> Installs;
@@ -63,8 +63,8 @@ public:
         Installs.push_back({true, file, false, style});
         return InstallResult;
     }
-    bool DeleteToRecycleBin(const std::string& file) override;
-    int CreateStartupShortcut() override
+    TPlatformStatus DeleteToRecycleBin(const std::string& file) override;
+    TPlatformStatus CreateStartupShortcut() override
     {
         ++ShortcutCalls;
         return ShortcutResult;
@@ -76,10 +76,10 @@ public:
     }
 };
 
-inline bool TFakePlatform::DeleteToRecycleBin(const std::string& file)
+inline TPlatformStatus TFakePlatform::DeleteToRecycleBin(const std::string& file)
 {
     Trashed.push_back(file);
-    if (TrashResult && TrashRemovesFile)
+    if (TrashResult.Ok && TrashRemovesFile)
         std::remove(file.c_str());
     return TrashResult;
 }

@@ -31,8 +31,8 @@ TEST_F(AutostartTest, WrittenTwiceLeavesOneEntryWhoseExecRunsTheProgram)
     fs::permissions(program, fs::perms::owner_all);
 
     TLinuxPlatform platform(program);
-    EXPECT_EQ(platform.CreateStartupShortcut(), 0);
-    EXPECT_EQ(platform.CreateStartupShortcut(), 0);
+    EXPECT_TRUE(platform.CreateStartupShortcut().Ok);
+    EXPECT_TRUE(platform.CreateStartupShortcut().Ok);
 
     const fs::path autostart = Home() / ".config/autostart";
     std::vector<std::string> names;
@@ -70,7 +70,9 @@ TEST_F(AutostartTest, AnEntryThatCannotBeWrittenIsReportedAndHarmless)
     const std::string blocker = home_.Write("blocker", "not a folder");
     env_.Set("XDG_CONFIG_HOME", blocker);
     TLinuxPlatform platform("/usr/bin/scenarix");
-    EXPECT_NE(platform.CreateStartupShortcut(), 0);
+    const TPlatformStatus status = platform.CreateStartupShortcut();
+    EXPECT_FALSE(status.Ok);
+    EXPECT_NE(status.Error.find("autostart"), std::string::npos) << status.Error;
     EXPECT_EQ(ReadFile(blocker), "not a folder");
 }
 

@@ -1,4 +1,5 @@
 #include "platform/Trash.h"
+#include "platform/LinuxPlatform.h"
 
 #include "PlatformTestSupport.h"
 #include "TempDir.h"
@@ -141,6 +142,19 @@ TEST_F(TrashTest, AMissingFileGivesFalseAndChangesNothing)
     EXPECT_FALSE(result.Ok);
     EXPECT_FALSE(fs::exists(Trash()));
     EXPECT_FALSE(MoveToTrash("").Ok);
+}
+
+TEST_F(TrashTest, ThePlatformSaysWhyInOneLine)
+{
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    const std::string file = home_.Write("keep.png", "picture");
+    EXPECT_TRUE(platform.DeleteToRecycleBin(file).Ok);
+    EXPECT_FALSE(fs::exists(file));
+    const TPlatformStatus missing =
+        platform.DeleteToRecycleBin((home_.Path() / "gone\nnow.png").string());
+    EXPECT_FALSE(missing.Ok);
+    EXPECT_FALSE(missing.Error.empty());
+    EXPECT_EQ(missing.Error.find('\n'), std::string::npos) << missing.Error;
 }
 
 TEST_F(TrashTest, ALinkIsTrashedItselfAndItsTargetStays)

@@ -20,6 +20,7 @@ protected:
         image.Clear();
         picture = dir / "photo.bmp";
         image.SaveToFile(picture);
+        image.SaveToFile(dir / "photo.jpg");
         std::filesystem::create_directory(dir / "save");
     }
     std::string Ini(const std::string& keys)
@@ -106,6 +107,25 @@ TEST_F(ToolWallpaper, ExitCodes)
 
     const auto usage = Run({picture, "--screen", "640by480"});
     EXPECT_EQ(usage.ExitCode, 1);
+
+    // Converting to the temporary bitmap is composing too.
+    const auto unsaved = Run({dir / "photo.jpg", "--ini", Ini("Tile=0\n"), "--dry-run"});
+    EXPECT_EQ(unsaved.ExitCode, 2) << unsaved.Err;
+    EXPECT_EQ(unsaved.Out, "");
+    EXPECT_NE(unsaved.Err.find("~scxtmp.bmp"), std::string::npos) << unsaved.Err;
+}
+
+TEST_F(ToolWallpaper, RefusedByTheDesktop)
+{
+    // No desktop and no display: the desktop refuses, yet the call is printed and the reason
+    // given; only the exit status differs from a success.
+    const auto r = Run({picture, "--ini", Ini("Tile=0\n"), "--screen", "640x480"}, "");
+    EXPECT_EQ(r.ExitCode, 3) << r.Err;
+    EXPECT_EQ(r.Out, "installer: classic\nfile: " + picture + "\ntiled: 1\n");
+    EXPECT_NE(r.Err.find("no desktop"), std::string::npos) << r.Err;
+
+    const auto help = RunTool({"--help"}, {});
+    EXPECT_NE(help.Out.find("3 the desktop refused it"), std::string::npos) << help.Out;
 }
 
 } // namespace

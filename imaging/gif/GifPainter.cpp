@@ -101,6 +101,9 @@ void TGIFPainter::Stop()
     terminated_ = true;
     if (stopEvent_)
         stopEvent_->Set();
+    // A worker never started is started now, so that it ends and lets go of its picture.
+    if (Threaded() && !thread_.joinable())
+        Resume();
 }
 
 void TGIFPainter::Synchronized(const std::function<void()>& method)

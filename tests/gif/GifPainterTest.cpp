@@ -271,6 +271,24 @@ TEST(GifPainter, DestroyingThePictureEndsAWaitingPainterThroughItsStopEvent)
     EXPECT_EQ(painter.use_count(), 1);
 }
 
+TEST(GifPainter, PainterNeverResumedStillEndsWithItsPicture)
+{
+    TRecordingClock clock;
+    TClockScope scope(clock);
+    TSurface surface(320, 80);
+    std::shared_ptr<TGIFPainter> painter;
+    {
+        TGIFImage banner;
+        testing::MakeBanner(banner);
+        painter = banner.StartPainter(surface.Canvas, {0, 0, 320, 80}, banner.DrawOptions);
+        ASSERT_NE(painter, nullptr);
+        EXPECT_EQ(banner.PainterCount(), 1);
+    }
+    EXPECT_TRUE(painter->Finished());
+    EXPECT_FALSE(painter->FirstFrameDrawn());
+    EXPECT_EQ(painter.use_count(), 1);
+}
+
 TEST(GifPainter, SameRectangleKeepsThePainterAndAnotherReplacesIt)
 {
     TRecordingClock clock;

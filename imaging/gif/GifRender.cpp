@@ -324,6 +324,8 @@ TRect TGIFSubImage::ScaleRect(const TRect& rect) const
 
 void TGIFSubImage::Draw(TGIFCanvas& canvas, const TRect& rect, bool transparent)
 {
+    if (Empty())
+        return; // a frame without pixels is drawn as nothing
     const TRect target = ScaleRect(rect);
     if (transparent && transparent_ && HasMask()) {
         canvas.MaskedStretchDraw(target, Bitmap(), *mask_);

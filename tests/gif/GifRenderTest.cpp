@@ -170,6 +170,41 @@ TEST(GifDrawing, TransparentColourIsLeftOutOnlyWithDoTransparent)
     EXPECT_EQ(painted.At(1, 1), GlobalColor(3));
 }
 
+// A canvas whose drawing asks for the picture to be drawn again elsewhere, as a message served
+// during drawing would.
+class TReenteringCanvas : public TGIFBitmapCanvas {
+public:
+    TReenteringCanvas(TPixelGraphic& image, TGIFImage& picture, TGIFCanvas& other)
+        : TGIFBitmapCanvas(image), picture_(picture), other_(other)
+    {
+    }
+    void StretchDraw(const TRect& rect, const TPixelGraphic& graphic) override
+    {
+        picture_.Draw(other_, rect);
+        TGIFBitmapCanvas::StretchDraw(rect, graphic);
+    }
+
+private:
+    TGIFImage& picture_;
+    TGIFCanvas& other_;
+};
+
+TEST(GifDrawing, DrawEnteredWhileDrawingDoesNothing)
+{
+    TGifBuilder gif;
+    gif.Header(2, 1, 2).Descriptor(0, 0, 2, 1).LiteralData({1, 2}).Trailer();
+    TGIFImage image;
+    ASSERT_EQ(LoadGif(image, gif.Bytes), "");
+    TSurface outer(2, 1), inner(2, 1);
+    TReenteringCanvas canvas(outer.Image, image, inner.Canvas);
+    image.Draw(canvas, {0, 0, 2, 1});
+    EXPECT_EQ(outer.At(0, 0), GlobalColor(1));
+    EXPECT_EQ(inner.At(0, 0), Paper) << "the draw entered meanwhile drew nothing";
+    // Afterwards drawing works again.
+    image.Draw(inner.Canvas, {0, 0, 2, 1});
+    EXPECT_EQ(inner.At(1, 0), GlobalColor(2));
+}
+
 struct TLowColor {
     TLowColor() { LowColorDisplay = true; }
     ~TLowColor() { LowColorDisplay = false; }

@@ -124,13 +124,19 @@ TEST(GifPainter, OneFrameNeverStartsAPainter)
     EXPECT_EQ(image.PainterCount(), 0);
 }
 
+// The About box's banner as stored with the program.
+void LoadAboutBanner(TGIFImage& banner)
+{
+    banner.LoadFromFile(SCENARIA_SOURCE_DIR "/ui/resources/about-banner.gif");
+}
+
 TEST(GifPainter, BannerLoopsForeverThreadedAndPlaysOncePerDrawWithoutThreads)
 {
     TRecordingClock clock;
     TClockScope scope(clock);
     {
         TGIFImage banner;
-        testing::MakeBanner(banner);
+        LoadAboutBanner(banner);
         TShown shown;
         shown.Attach(banner);
         TSurface surface(320, 80);
@@ -149,7 +155,7 @@ TEST(GifPainter, BannerLoopsForeverThreadedAndPlaysOncePerDrawWithoutThreads)
                   (std::vector<int>{500, 1000, 1000, 2000, 500}));
     }
     TGIFImage banner;
-    testing::MakeBanner(banner);
+    LoadAboutBanner(banner);
     banner.DrawOptions &= ~doThreaded;
     TShown shown;
     shown.Attach(banner);

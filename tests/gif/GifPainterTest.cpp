@@ -324,6 +324,41 @@ TEST(GifPainter, SameRectangleKeepsThePainterAndAnotherReplacesIt)
     ASSERT_TRUE(ServeUntil([&] { return banner.PainterCount() == 1; }));
 }
 
+TEST(GifPainter, DisposalRestoresTheBackgroundAndReservedMethodsLeaveFramesInPlace)
+{
+    TRecordingClock clock;
+    TClockScope scope(clock);
+    auto play = [](const TBytes& bytes, bool transparent) {
+        TGIFImage image;
+        EXPECT_EQ(LoadGif(image, bytes), "");
+        image.DrawOptions &= ~(doThreaded | doLoop);
+        if (!transparent)
+            image.DrawOptions &= ~doTransparent;
+        auto surface = std::make_unique<TSurface>(2, 1);
+        surface->Canvas.FillRect({0, 0, 2, 1}, RGB(9, 9, 9));
+        image.StartPainter(surface->Canvas, {0, 0, 2, 1}, image.DrawOptions);
+        return std::pair{surface->Image.GetPixelColor(0, 0), surface->Image.GetPixelColor(1, 0)};
+    };
+    auto colour = [](int i) { return RGB(i, 255 - i, i / 2); };
+
+    // Disposal 2 then a frame over the right half: the left half goes back to the background
+    // colour (index 3), or, leaving transparent colours out, to what lay under the picture.
+    TGifBuilder restore;
+    restore.Header(2, 1, 2, "GIF89a", 3).GraphicControl(2, 5);
+    restore.Descriptor(0, 0, 2, 1).LiteralData({1, 1});
+    restore.Descriptor(1, 0, 1, 1).LiteralData({2}).Trailer();
+    EXPECT_EQ(play(restore.Bytes, false), std::pair(colour(3), colour(2)));
+    EXPECT_EQ(play(restore.Bytes, true), std::pair(RGB(9, 9, 9), colour(2)));
+
+    // Reserved method 6 leaves the first frame in place; disposal 3 of the second takes the
+    // right half back to it before the third frame paints the left half.
+    TGifBuilder reserved;
+    reserved.Header(2, 1, 2).GraphicControl(6, 5).Descriptor(0, 0, 2, 1).LiteralData({1, 1});
+    reserved.GraphicControl(3, 5).Descriptor(1, 0, 1, 1).LiteralData({2});
+    reserved.Descriptor(0, 0, 1, 1).LiteralData({3}).Trailer();
+    EXPECT_EQ(play(reserved.Bytes, true), std::pair(colour(3), colour(1)));
+}
+
 class TVanishingCanvas : public TGIFBitmapCanvas {
 public:
     using TGIFBitmapCanvas::TGIFBitmapCanvas;

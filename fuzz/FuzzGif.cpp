@@ -1,6 +1,7 @@
-// Loads any bytes as a GIF picture; what loads must save, and its frames must read back with
-// the same pixels.
+// Loads any bytes as a GIF picture; what loads must render and draw, must save, and its frames
+// must read back with the same pixels.
 
+#include "imaging/gif/GifCanvas.h"
 #include "imaging/gif/GifImage.h"
 
 #include <cstdint>
@@ -40,6 +41,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pixels += frame->DataSize();
     if (pixels > (1 << 20))
         return 0;
+
+    // Every frame renders plainly and dithered, with its mask, and draws into a small picture
+    // at an odd scale; a picture without colour tables fails with its message instead.
+    for (const TGIFDrawOptions options :
+         {TGIFDrawOptions(doTransparent), TGIFDrawOptions(doTransparent | doDither)}) {
+        image.DrawOptions = options;
+        TPixelGraphic target;
+        target.SetSize(37, 23, bc24Bit);
+        TGIFBitmapCanvas canvas(target);
+        try {
+            for (auto& frame : image.Images()) {
+                frame->DropCaches();
+                frame->Bitmap();
+                frame->HasMask();
+                frame->Draw(canvas, TRect{-3, 2, 40, 19}, true);
+            }
+            image.Draw(canvas, TRect{0, 0, 37, 23});
+        } catch (const GIFException&) {
+        }
+    }
 
     TPGMemoryStream saved;
     try {

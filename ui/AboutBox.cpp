@@ -1,7 +1,19 @@
 #include "ui/AboutBox.h"
 
+#include "widgets/GifImageControl.h"
+
+#include <QFile>
+#include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+
+// Resources of a static library are registered by hand, at global scope.
+static void InitAboutResources()
+{
+    Q_INIT_RESOURCE(about);
+}
 
 namespace scenaria {
 
@@ -25,6 +37,19 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent)
     laVersion->setStyleSheet(
         QStringLiteral("font-weight: bold; font-size: 24px; color: palette(dark);"));
 
+    Panel1 = new QFrame(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setGeometry(8, 76, 332, 92);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Panel1->setLineWidth(2);
+    Image1 = new TGIFImageControl(Panel1);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(6, 6, 320, 80);
+    InitAboutResources();
+    QFile banner(QStringLiteral(":/scenaria/about-banner.gif"));
+    if (banner.open(QIODevice::ReadOnly))
+        Image1->LoadFromData(banner.readAll());
+
     auto* notice = new QLabel(
         QStringLiteral("Changes your desktop wallpaper from your own pictures, at your pace."),
         this);
@@ -39,6 +64,9 @@ TfmAbout::TfmAbout(QWidget* parent) : QDialog(parent)
     ok->setStyleSheet(QStringLiteral("font-weight: bold; font-size: 13px; color: navy;"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
 
     FormCreate();
 }

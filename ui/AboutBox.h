@@ -1,11 +1,14 @@
 #pragma once
-// TfmAbout: the About box with the program's name and version.
+// TfmAbout: the About box with the program's name, version and animated banner.
 
 #include <QDialog>
 
+class QFrame;
 class QLabel;
 
 namespace scenaria {
+
+class TGIFImageControl;
 
 class TfmAbout : public QDialog {
     Q_OBJECT
@@ -14,6 +17,9 @@ public:
 
     QLabel* Label3d2 = nullptr;
     QLabel* laVersion = nullptr;
+    QFrame* Panel1 = nullptr;
+    // Shows the banner stored with the program; its painter animates it while the box is open.
+    TGIFImageControl* Image1 = nullptr;
 
 private:
     void FormCreate();

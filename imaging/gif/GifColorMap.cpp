@@ -119,8 +119,10 @@ void TGIFColorMap::Assign(const TGIFColorMap& source)
 
 void TGIFGlobalColorMap::Changed()
 {
-    if (header_ && header_->Image())
+    if (header_ && header_->Image()) {
+        header_->Image()->SetPalette(nullptr);
         header_->Image()->Changed();
+    }
 }
 
 void TGIFGlobalColorMap::Warning(const std::string& message) const
@@ -131,6 +133,8 @@ void TGIFGlobalColorMap::Warning(const std::string& message) const
 
 void TGIFLocalColorMap::Changed()
 {
+    if (subImage_)
+        subImage_->SetPalette(nullptr);
     if (subImage_ && subImage_->Image())
         subImage_->Image()->Changed();
 }

@@ -322,15 +322,27 @@ std::string TGIFApplicationExtension::IdentifierText() const
 void TGIFApplicationExtension::LoadData(TPGStream& stream)
 {
     const std::uint8_t size = ReadGIFByte(stream);
-    if (size < 10)
-        throw GIFException("Unsupported Application Extension block size");
-    if (size == 10)
-        Warning("Unsupported Application Extension block size");
-    ReadGIFBytes(stream, Identifier.data(), Identifier.size());
-    // A short block has lent its last identifier byte from the data; a long one has bytes
-    // beyond the identifier that nobody reads.
-    MoveGIFStream(stream, int(size) - 11);
-    LoadApplicationData(stream);
+    if (size == 11) {
+        ReadGIFBytes(stream, Identifier.data(), Identifier.size());
+        LoadApplicationData(stream);
+        return;
+    }
+    // A block of another size is read as it stands: its bytes (as much of them as an
+    // identifier holds are kept) and then its data sub-blocks, unless the next block starts
+    // right after it, as it does when a writer left the data out.
+    Warning("Unsupported Application Extension block size");
+    std::vector<std::uint8_t> block(size);
+    ReadGIFBytes(stream, block.data(), block.size());
+    Identifier.fill(0);
+    std::copy_n(block.begin(), std::min<std::size_t>(block.size(), Identifier.size()),
+                Identifier.begin());
+    std::uint8_t next = 0;
+    if (!TryReadGIFByte(stream, next))
+        return;
+    MoveGIFStream(stream, -1);
+    if (next == 0x2C || next == 0x21 || next == 0x3B)
+        return;
+    TGIFApplicationExtension::LoadApplicationData(stream);
 }
 
 void TGIFApplicationExtension::SaveData(TPGStream& stream) const

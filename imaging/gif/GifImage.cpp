@@ -115,6 +115,8 @@ TGIFSubImage::~TGIFSubImage()
 
 void TGIFSubImage::Clear()
 {
+    DropCaches();
+    palette_.reset();
     extensions_.Clear();
     colorMap_.Clear();
     pixels_.clear();
@@ -290,9 +292,14 @@ void TGIFImageList::LoadFromStream(TPGStream& stream)
             break;
         MoveGIFStream(stream, -1);
         if (next != 0x21 && next != 0x2C) {
-            // The trailer then reads the byte before the unknown block.
-            if (image_)
-                image_->Warning(nullptr, 1, "Unknown GIF block type");
+            // The trailer then reads the byte before the unknown block. The block stands where
+            // the next frame would; the warning names the frame before it, or the header.
+            if (image_) {
+                const TGIFItem& item = items_.empty()
+                                           ? static_cast<const TGIFItem&>(image_->Header())
+                                           : *items_.back();
+                item.Warning("Unknown GIF block type");
+            }
             break;
         }
         auto frame = std::make_unique<TGIFSubImage>(image_);
@@ -331,12 +338,18 @@ TGIFImage::TGIFImage() : header_(this), images_(this)
 
 TGIFImage::~TGIFImage()
 {
+    // No painter touches the picture after this; one still running on the caller's stack
+    // (a draw that served the event which frees the picture) sees that it has gone.
+    StopAllPainters();
+    *alive_ = false;
     std::lock_guard guard(lock_);
     images_.Clear();
 }
 
 void TGIFImage::LoadFromStream(TPGStream& stream)
 {
+    // Before the lock: a painter being stopped may be waiting for it.
+    StopAllPainters();
     std::lock_guard guard(lock_);
     Progress(nullptr, gpsStarting, 0, LoadingText);
     try {
@@ -403,6 +416,7 @@ void TGIFImage::SetWidth(int width)
         if (frame->Left() + frame->Width() > width)
             throw GIFException("Image width too small for contained frames");
     header_.Descriptor.Width = static_cast<std::uint16_t>(std::clamp(width, 0, 0xFFFF));
+    DropBitmap();
     Changed();
 }
 
@@ -413,13 +427,16 @@ void TGIFImage::SetHeight(int height)
         if (frame->Top() + frame->Height() > height)
             throw GIFException("Image height too small for contained frames");
     header_.Descriptor.Height = static_cast<std::uint16_t>(std::clamp(height, 0, 0xFFFF));
+    DropBitmap();
     Changed();
 }
 
 void TGIFImage::Clear()
 {
+    StopAllPainters();
     std::lock_guard guard(lock_);
     images_.Clear();
+    palette_.reset();
     header_.ColorMap().Clear();
     header_.Version.clear();
     header_.Descriptor.Width = 0;
@@ -445,6 +462,7 @@ TGIFSubImage& TGIFImage::Add(const TGIFItem& source)
         header_.Descriptor.Height =
             static_cast<std::uint16_t>(std::min(std::max(bottom, Height()), 0xFFFF));
         added.Warning("Image exceeds Logical Screen size");
+        DropBitmap();
     }
     Changed();
     return added;

@@ -2,15 +2,20 @@
 // The GIF picture: a GIF 87a or 89a stream read into a model of header, frames and extensions
 // that stays in memory after loading and can be written back.
 
+#include "imaging/PixelGraphic.h"
 #include "imaging/Types.h"
+#include "imaging/gif/GifCanvas.h"
 #include "imaging/gif/GifColorMap.h"
 #include "imaging/gif/GifException.h"
 #include "imaging/gif/GifExtensions.h"
 #include "imaging/gif/GifItem.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace scenaria {
@@ -142,8 +147,34 @@ public:
     // Recomputes the descriptor's packed byte from the local table, keeping the interlace bit.
     void Prepare();
 
+    // Rendering. The palette the frame is drawn with: the bitmap's, the cached one, the web
+    // colour cube when dithering, the local table's, or else the picture's (not cached).
+    TGIFPalette Palette();
+    // A new palette replaces the cached one and drops a bitmap made with another.
+    void SetPalette(TGIFPalette palette);
+    // The frame's bitmap, 8 bits a pixel, rendered on first use (dithered to the web colour
+    // cube when the picture dithers) together with its mask.
+    TPixelGraphic& Bitmap();
+    // Makes sure the mask is current; true when the frame has one (a transparent frame with at
+    // least one pixel of its transparent colour).
+    bool HasMask();
+    const TGIFMask* Mask() const { return mask_.get(); }
+    // The frame's place on the logical screen mapped into rect, a rectangle of the whole
+    // picture, rounding as MulDiv does.
+    TRect ScaleRect(const TRect& rect) const;
+    // Draws the frame into its place within rect, the picture's rectangle; with transparent,
+    // pixels of its transparent colour are left out.
+    void Draw(TGIFCanvas& canvas, const TRect& rect, bool transparent);
+    // Forgets the bitmap, mask and palette made from the frame; the next use makes them anew.
+    void DropCaches();
+
 private:
     friend class TGIFGraphicControlExtension;
+
+    std::unique_ptr<TPixelGraphic> NewFrameBitmap(const TGIFPalette& palette);
+    void RenderPlain(TPixelGraphic& bitmap, bool buildMask);
+    void RenderDithered(TPixelGraphic& bitmap, bool buildMask);
+    void KeepMask(std::vector<std::uint8_t> bits, bool anySet);
 
     void Decode(TPGStream& stream);
     void Encode(TPGStream& stream) const;
@@ -154,6 +185,12 @@ private:
     std::vector<std::uint8_t> pixels_;
     TGIFGraphicControlExtension* graphicControl_ = nullptr;
     bool transparent_ = false;
+
+    std::unique_ptr<TPixelGraphic> bitmap_;
+    TGIFPalette bitmapPalette_;
+    std::unique_ptr<TGIFMask> mask_;
+    bool needMask_ = true;
+    TGIFPalette palette_;
 };
 
 class TGIFImageList : public TGIFList<TGIFSubImage> {
@@ -175,16 +212,22 @@ public:
 };
 
 // The lock that keeps a picture's model still while another thread (the animation painter)
-// reads it. It may be taken again by the thread that holds it.
+// reads it. It may be taken again by the thread that holds it. The user-interface thread never
+// blocks on it: while a painter holds it, waiting for its drawing to run on the user-interface
+// thread, that thread serves the painter's requests until the lock comes free.
 class TGIFPictureLock {
 public:
-    void lock() { mutex_.lock(); }
-    void unlock() { mutex_.unlock(); }
-    bool try_lock() { return mutex_.try_lock(); }
+    void lock();
+    void unlock();
+    bool try_lock();
 
 private:
     std::recursive_mutex mutex_;
+    std::atomic<std::int32_t> count_{0};
+    std::atomic<std::thread::id> owner_{};
 };
+
+class TGIFPainter;
 
 class TGIFImage {
 public:
@@ -241,6 +284,38 @@ public:
     // The highest bit depth of the global and all local tables.
     int BitsPerPixel() const;
 
+    // Rendering. Frames are dithered to the web colour cube when doDither is set and either
+    // doDitherLowColor is clear or the display shows few colours.
+    bool Dithering() const;
+    // The picture's palette: the composed bitmap's, the cached one, the web colour cube when
+    // dithering, the global table's, or the first frame's. Fails with "No global or local
+    // color table defined" when needed while it is being worked out (no table anywhere).
+    TGIFPalette Palette();
+    void SetPalette(TGIFPalette palette);
+    // The whole picture as a true-colour bitmap of the logical screen's size with the first
+    // frame drawn; nullptr for an empty picture. The painter keeps it current.
+    TPixelGraphic* Bitmap();
+    // A composed bitmap without a frame drawn, for the painter to fill.
+    TPixelGraphic& NewBitmap();
+    // Draws the picture into rect of canvas: the first frame when there is one frame or
+    // doAnimate is clear; otherwise the animation, which a painter keeps running.
+    void Draw(TGIFCanvas& canvas, const TRect& rect);
+
+    // Painters. Called on the user-interface thread.
+    // The painter the picture's own drawing started, or nullptr.
+    std::shared_ptr<TGIFPainter> OwnPainter() const { return ownPainter_; }
+    // Starts a painter of this picture drawing into area of canvas: nullptr for an empty
+    // picture or when it has played to its end on the caller's thread (without doThreaded).
+    std::shared_ptr<TGIFPainter> StartPainter(TGIFCanvas& canvas, const TRect& area,
+                                              TGIFDrawOptions options);
+    // Stops the own painter and drops the composed bitmap.
+    void StopOwnPainter();
+    // Stops every painter of the picture and waits until none of them touches it any more.
+    void StopAllPainters();
+    int PainterCount() const;
+    // Called on the user-interface thread after a painter has drawn a frame (its index).
+    std::function<void(int frame)> OnPainterFrame;
+
     void Warning(const TGIFItem* sender, int severity, const std::string& message) const;
     void Progress(const TGIFItem* sender, TGIFProgressStage stage, int percentDone,
                   const std::string& message) const;
@@ -248,6 +323,24 @@ public:
 
 private:
     friend class TGIFSubImage;
+    friend class TGIFPainter;
+
+    void DropBitmap();
+    void MakeBitmap(bool drawFirstFrame);
+    void PainterEnded(TGIFPainter& painter);
+    void JoinEndedPainters(bool all);
+
+    TGIFPalette palette_;
+    std::unique_ptr<TPixelGraphic> bitmap_;
+    std::unique_ptr<TGIFBitmapCanvas> bitmapCanvas_;
+    TGIFPalette bitmapPalette_;
+    mutable std::mutex paintersMutex_;
+    std::vector<std::shared_ptr<TGIFPainter>> painters_;
+    std::vector<std::shared_ptr<TGIFPainter>> endedPainters_;
+    std::shared_ptr<TGIFPainter> ownPainter_;
+    // Dropped when the picture goes: a painter running on the caller's thread looks at it
+    // after the window events it served, which may have freed the picture.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     // Pixels that loading may still allocate (see GIFMaxPixelsPerByte); unlimited otherwise.
     std::int64_t pixelBudget_ = -1;

@@ -17,7 +17,7 @@ class TGIFItem;
 
 enum TGIFProgressStage : int { gpsStarting, gpsRunning, gpsEnding };
 
-// Warnings carry the item that gives them (nullptr: the picture itself) and a severity, which is
+// Warnings carry the item that gives them (never nullptr) and a severity, which is
 // 1 for every warning the codec gives.
 using TGIFWarningHandler =
     std::function<void(const TGIFItem* sender, int severity, const std::string& message)>;

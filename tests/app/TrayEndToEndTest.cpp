@@ -12,7 +12,10 @@
 #include <X11/Xutil.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <set>
 #include <thread>
 
 namespace scenaria {
@@ -255,6 +258,66 @@ protected:
         return false;
     }
 
+    // The program's window of exactly this size, once it is on the screen.
+    std::optional<TFound> WaitForWindow(int width, int height)
+    {
+        for (int i = 0; i < 250; ++i) {
+            for (const auto& w : ProgramWindows())
+                if (w.TopLevel && w.Width == width && w.Height == height)
+                    return w;
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+
+    bool WaitForWindowNow(int width, int height)
+    {
+        for (const auto& w : ProgramWindows())
+            if (w.TopLevel && w.Width == width && w.Height == height)
+                return true;
+        return false;
+    }
+
+    // What the screen shows in a rectangle, as a true-colour picture.
+    void Screenshot(TPixelGraphic& shot, int x, int y, int width, int height)
+    {
+        shot.SetSize(width, height, bc24Bit);
+        XImage* image =
+            XGetImage(x_, DefaultRootWindow(x_), x, y, width, height, AllPlanes, ZPixmap);
+        if (!image)
+            return;
+        for (int j = 0; j < height; ++j)
+            for (int i = 0; i < width; ++i) {
+                const unsigned long v = XGetPixel(image, i, j);
+                shot.SetPixelColor(i, j,
+                                   RGB(int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)));
+            }
+        XDestroyImage(image);
+    }
+
+    // Threads of the program that carry its own name: the main thread and plain worker
+    // threads such as the banner's painter (the toolkit names its threads after their work).
+    int ProgramThreads()
+    {
+        int count = 0;
+        const std::string tasks = "/proc/" + std::to_string(program_->Pid()) + "/task";
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+            std::ifstream comm(task.path() / "comm");
+            std::string name;
+            std::getline(comm, name);
+            count += name == "scenarix";
+        }
+        return count;
+    }
+
+    template <class TDone> bool WaitUntil(TDone done)
+    {
+        for (int i = 0; i < 250 && !done(); ++i)
+            std::this_thread::sleep_for(20ms);
+        return done();
+    }
+
     void Xdotool(const std::vector<std::string>& args)
     {
         std::vector<std::string> argv{"xdotool"};
@@ -394,6 +457,76 @@ TEST_F(TrayEndToEnd, IconAppearsWhenTheNotificationAreaStartsLater)
     StartTray();
     EXPECT_TRUE(WaitForTrayIcon()) << "the icon never came once the notification area started";
 }
+
+int Colors(const TPixelGraphic& shot, const TRect& area)
+{
+    std::set<TColor> colors;
+    for (int y = area.Top; y < area.Bottom; ++y)
+        for (int x = area.Left; x < area.Right; ++x)
+            colors.insert(shot.GetPixelColor(x, y));
+    return int(colors.size());
+}
+
+bool SameArea(const TPixelGraphic& a, const TPixelGraphic& b, const TRect& area)
+{
+    for (int y = area.Top; y < area.Bottom; ++y)
+        for (int x = area.Left; x < area.Right; ++x)
+            if (a.GetPixelColor(x, y) != b.GetPixelColor(x, y))
+                return false;
+    return true;
+}
+
+TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
+{
+    StartTray();
+    StartProgram();
+    const auto icon = WaitForTrayIcon();
+    ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
+    const int before = ProgramThreads();
+
+    // "About..." (accelerator a) from the tray menu.
+    Xdotool({"mousemove", std::to_string(icon->X + icon->Width / 2),
+             std::to_string(icon->Y + icon->Height / 2), "click", "3"});
+    ASSERT_TRUE(WaitForMenu()) << "no menu after a right click";
+    Xdotool({"key", "a"});
+    const auto about = WaitForWindow(349, 294);
+    ASSERT_TRUE(about) << "the About box did not open";
+    char* title = nullptr;
+    ASSERT_TRUE(XFetchName(x_, about->Id, &title) && title);
+    EXPECT_STREQ(title, "About Scenaria");
+    XFree(title);
+
+    // The banner lies in the panel at 8,76, inside its 2 + 2 + 2 pixel border; a later
+    // screenshot shows another of its frames.
+    const TRect banner{14, 82, 14 + 320, 82 + 80};
+    TPixelGraphic first;
+    ASSERT_TRUE(WaitUntil([&] {
+        Screenshot(first, about->X, about->Y, 349, 294);
+        return Colors(first, banner) > 20;
+    })) << "no banner in the box";
+    TPixelGraphic second;
+    ASSERT_TRUE(WaitUntil([&] {
+        Screenshot(second, about->X, about->Y, 349, 294);
+        return !SameArea(first, second, banner);
+    })) << "the banner did not change";
+    EXPECT_GT(Colors(second, banner), 20);
+    // The version label (32,44, 285 x 33) has its text drawn in it, not only its background.
+    EXPECT_GE(Colors(second, TRect{32, 44, 32 + 285, 44 + 33}), 3);
+    EXPECT_GT(ProgramThreads(), before) << "the banner's painter runs while the box is open";
+    if (const char* folder = std::getenv("SCENARIA_SCREENSHOTS")) {
+        first.SaveToFile(std::string(folder) + "/about-1.png");
+        second.SaveToFile(std::string(folder) + "/about-2.png");
+    }
+
+    // A click on OK (127,260, 73 x 28) closes it, and the painter's thread ends with it.
+    Xdotool({"mousemove", std::to_string(about->X + 127 + 36), std::to_string(about->Y + 260 + 14),
+             "click", "1"});
+    EXPECT_TRUE(WaitUntil([&] { return !WaitForWindowNow(349, 294); })) << "still open";
+    EXPECT_TRUE(WaitUntil([&] { return ProgramThreads() == before; }))
+        << ProgramThreads() << " threads instead of " << before;
+    EXPECT_FALSE(program_->WaitFor(0ms)) << "the program goes on after the About box";
+}
+
 
 } // namespace
 } // namespace scenaria

@@ -230,44 +230,76 @@ TEST(GifFrames, FrameWithoutPixelsIsEmpty)
     EXPECT_EQ(image.Images()[0].Height(), 4);
 }
 
-TEST(GifExtensions, ApplicationBlockSizeTenWarnsOnceAndNineFails)
+TEST(GifExtensions, ApplicationBlockOfAnotherSizeWarnsOnceAndKeepsWhatFollows)
 {
-    TGifBuilder ten;
-    ten.Header(2, 2).Raw({0x21, 0xFF, 10}).Text("ABCDEFGHIJ").Raw({2, 7, 7, 1, 9, 0});
-    Frame(ten).Trailer();
-    TGIFImage image;
-    TGifEvents events;
-    events.Attach(image);
-    ASSERT_EQ(LoadGif(image, ten.Bytes), "");
-    ASSERT_EQ(image.Images().Count(), 1);
-    EXPECT_EQ(events.Warnings,
-              (std::vector<std::string>{"Unsupported Application Extension block size"}));
-    const TGIFExtension& extension = image.Images()[0].Extensions()[0];
-    EXPECT_EQ(&extension.ClassType(), &TGIFApplicationExtension::ExtensionClass);
-    // The eleventh identifier byte is the first sub-block's size, read again as data.
-    EXPECT_EQ(dynamic_cast<const TGIFApplicationExtension&>(extension).IdentifierText(),
-              std::string("ABCDEFGHIJ\x02"));
-
-    TGifBuilder nine;
-    nine.Header(2, 2).Raw({0x21, 0xFF, 9}).Text("ABCDEFGHI").Raw({1, 7, 0});
-    Frame(nine).Trailer();
-    EXPECT_EQ(LoadGif(image, nine.Bytes), "Unsupported Application Extension block size");
-    EXPECT_TRUE(image.Empty());
+    // Sizes 9, 10 and 13, each with data sub-blocks: the block is read as it stands, the data
+    // after it is passed over, and the frame after it loads.
+    for (const std::string& block :
+         {std::string("ABCDEFGHI"), std::string("ABCDEFGHIJ"), std::string("NETSCAPE2.0XY")}) {
+        SCOPED_TRACE(block.size());
+        TGifBuilder gif;
+        gif.Header(2, 2).Raw({0x21, 0xFF, int(block.size())}).Text(block);
+        gif.Raw({2, 7, 7, 1, 9, 0});
+        Frame(gif).Trailer();
+        TGIFImage image;
+        TGifEvents events;
+        events.Attach(image);
+        ASSERT_EQ(LoadGif(image, gif.Bytes), "");
+        ASSERT_EQ(image.Images().Count(), 1);
+        EXPECT_FALSE(image.Images()[0].Empty());
+        EXPECT_EQ(events.Warnings,
+                  (std::vector<std::string>{"Unsupported Application Extension block size"}));
+        const TGIFExtension& extension = image.Images()[0].Extensions()[0];
+        // Not 11 bytes, so the identifier does not pick the looping class.
+        EXPECT_EQ(&extension.ClassType(), &TGIFApplicationExtension::ExtensionClass);
+        std::string identifier = block.substr(0, 11);
+        identifier.resize(11, '\0');
+        EXPECT_EQ(dynamic_cast<const TGIFApplicationExtension&>(extension).IdentifierText(),
+                  identifier);
+    }
 }
 
-TEST(GifExtensions, LongApplicationBlockSkipsWhatFollowsTheIdentifier)
+TEST(GifExtensions, ApplicationBlockWithoutDataBeforeAnImageGivesTheFrame)
 {
+    // A ten-byte block with no sub-blocks, the image descriptor right after it.
     TGifBuilder gif;
-    gif.Header(2, 2).Raw({0x21, 0xFF, 13}).Text("NETSCAPE2.0XY").Raw({3, 1, 5, 0, 0});
-    Frame(gif).Trailer();
+    gif.Header(2, 2).Raw({0x21, 0xFF, 10}).Text("ABCDEFGHIJ");
+    gif.Descriptor(0, 0, 2, 2).LiteralData({1, 0, 0, 1}).Trailer();
     TGIFImage image;
     TGifEvents events;
     events.Attach(image);
     ASSERT_EQ(LoadGif(image, gif.Bytes), "");
-    EXPECT_TRUE(events.Warnings.empty());
-    // Size 13 is not 11, so the identifier does not pick the looping class.
-    EXPECT_EQ(&image.Images()[0].Extensions()[0].ClassType(),
-              &TGIFApplicationExtension::ExtensionClass);
+    ASSERT_EQ(image.Images().Count(), 1);
+    EXPECT_EQ(testing::FramePixels(image.Images()[0]), (TBytes{1, 0, 0, 1}));
+    EXPECT_EQ(events.Warnings,
+              (std::vector<std::string>{"Unsupported Application Extension block size"}));
+}
+
+TEST(GifWarnings, EveryWarningNamesTheItemThatGaveIt)
+{
+    // An unknown block type with and without a frame before it, and a bad trailer.
+    TGifBuilder after;
+    after.Header(2, 2);
+    Frame(after).Raw({0x99});
+    TGifBuilder first;
+    first.Header(2, 2).Raw({0x99});
+    for (const TBytes& bytes : {after.Bytes, first.Bytes}) {
+        TGIFImage image;
+        std::vector<const TGIFItem*> senders;
+        image.WarningHandler = [&](const TGIFItem* sender, int severity, const std::string&) {
+            EXPECT_EQ(severity, 1);
+            senders.push_back(sender);
+        };
+        ASSERT_EQ(LoadGif(image, bytes), "");
+        ASSERT_FALSE(senders.empty());
+        for (const TGIFItem* sender : senders)
+            EXPECT_NE(sender, nullptr);
+        // The unknown block is reported by the frame before it, or by the header.
+        if (image.Empty())
+            EXPECT_EQ(senders[0], &image.Header());
+        else
+            EXPECT_EQ(senders[0], &image.Images()[0]);
+    }
 }
 
 TEST(GifExtensions, LoopingExtensionIsReadAndBadBytesAreInvalidData)

@@ -1,6 +1,7 @@
 // scenarix: the tray-resident wallpaper changer.
 
 #include "app/MainForm.h"
+#include "app/TrayIcon.h"
 #include "imaging/MessageBox.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Scenaria"));
     QApplication::setApplicationDisplayName(QStringLiteral("Scenaria"));
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/scenaria/scenaria.png")));
+    QApplication::setWindowIcon(ProgramIcon());
     SetPGMessageBoxHook(AskUser);
 
     const auto platform = CreatePlatform();

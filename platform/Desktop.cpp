@@ -155,7 +155,7 @@ std::unique_ptr<IDesktopBackend> CreateDesktopBackend(TDesktopKind kind, const T
         return CreateXfceBackend();
     case dkLxqt:
     case dkLxde:
-        return CreatePcmanfmBackend(kind);
+        return CreatePcmanfmBackend(kind, env("DISPLAY"));
     case dkSway:
         return CreateSwayBackend();
     case dkX11:

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
 // The root window's width, height and depth; all 0 when the display cannot be opened.
 TScreenFacts X11ScreenFacts(const std::string& displayName);
 
+// Whether a window of type _NET_WM_WINDOW_TYPE_DESKTOP whose WM_CLASS names `program` (either
+// part, in any case) is on the display: that program draws the desktop. Empty when the display
+// cannot be opened, so that nothing is concluded.
+std::optional<bool> HasDesktopWindowOf(const std::string& displayName, const std::string& program);
+
 // The part of a picture that can show on the screen: the top-left corner when tiled, the
 // middle when centred. Composing the part gives the same screen as composing the whole.
 struct TPictureRegion {
@@ -48,5 +54,10 @@ TPictureRegion VisibleRegion(int width, int height, bool tiled, int screenWidth,
 // reason when it cannot.
 bool LoadRgbPicture(const std::string& file, bool tiled, int screenWidth, int screenHeight,
                     TRgbPicture& picture, std::string& error);
+
+// Reads a picture file stretched to the screen's size (nearest pixel); false with a reason when
+// it cannot.
+bool LoadStretchedRgbPicture(const std::string& file, int screenWidth, int screenHeight,
+                             TRgbPicture& picture, std::string& error);
 
 } // namespace scenaria

@@ -14,8 +14,10 @@ std::unique_ptr<IDesktopBackend> CreateGSettingsBackend(TDesktopKind kind);
 std::unique_ptr<IDesktopBackend> CreateKdeBackend();
 // XFCE, through xfconf-query.
 std::unique_ptr<IDesktopBackend> CreateXfceBackend();
-// LXQt (pcmanfm-qt) and LXDE (pcmanfm).
-std::unique_ptr<IDesktopBackend> CreatePcmanfmBackend(TDesktopKind kind);
+// LXQt (pcmanfm-qt) and LXDE (pcmanfm); the root window of the display (the DISPLAY value)
+// when their program is not drawing the desktop.
+std::unique_ptr<IDesktopBackend> CreatePcmanfmBackend(TDesktopKind kind,
+                                                      const std::string& displayName);
 // sway, through swaymsg.
 std::unique_ptr<IDesktopBackend> CreateSwayBackend();
 // Bare X11: the root window of the display (the DISPLAY value) painted by the program.

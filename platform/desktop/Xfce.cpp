@@ -30,7 +30,10 @@ public:
 
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
-        const auto listing = RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+        // One listing and two calls a backdrop share one budget (see DesktopCallBudgetMs).
+        const TDeadline deadline(DesktopCallBudgetMs);
+        const auto listing =
+            RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-l"}, deadline.LeftMs());
         if (!listing.Succeeded())
             return TPlatformStatus::Failure(listing.Failure("XFCE: xfconf-query -l"));
         const std::string Prefix = "/backdrop/";
@@ -51,12 +54,14 @@ public:
             // The style first: xfdesktop redraws on the image change and then uses both.
             const auto styled =
                 RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-p", styleProperty, "-n", "-t",
-                            "int", "-s", ImageStyle(style)});
+                            "int", "-s", ImageStyle(style)},
+                           deadline.LeftMs());
             if (!styled.Succeeded())
                 return TPlatformStatus::Failure(
                     styled.Failure("XFCE: xfconf-query " + styleProperty));
             const auto imaged =
-                RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", file});
+                RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", file},
+                           deadline.LeftMs());
             if (!imaged.Succeeded())
                 return TPlatformStatus::Failure(imaged.Failure("XFCE: xfconf-query " + property));
         }

@@ -36,7 +36,9 @@ TScreenFacts X11ScreenFacts(const std::string& displayName);
 
 // Whether a window of type _NET_WM_WINDOW_TYPE_DESKTOP whose WM_CLASS names `program` (either
 // part, in any case) is on the display: that program draws the desktop. Empty when the display
-// cannot be opened, so that nothing is concluded.
+// cannot be opened, so that nothing is concluded. Like every call here it has no time bound of
+// its own: Xlib has none, and the tray program is a client of the same server, so a server that
+// does not answer stops it whatever this call does.
 std::optional<bool> HasDesktopWindowOf(const std::string& displayName, const std::string& program);
 
 // The part of a picture that can show on the screen: the top-left corner when tiled, the

@@ -152,7 +152,7 @@ std::unique_ptr<IDesktopBackend> CreateDesktopBackend(TDesktopKind kind, const T
     case dkKde:
         return CreateKdeBackend();
     case dkXfce:
-        return CreateXfceBackend();
+        return CreateXfceBackend(env("DISPLAY"));
     case dkLxqt:
     case dkLxde:
         return CreatePcmanfmBackend(kind, env("DISPLAY"));

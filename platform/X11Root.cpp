@@ -12,6 +12,7 @@ constexpr int XlibSuccess = Success;
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -393,6 +394,28 @@ std::optional<bool> HasDesktopWindowOf(const std::string& displayName, const std
 std::unique_ptr<IDesktopBackend> CreateX11Backend(const std::string& displayName)
 {
     return std::make_unique<TX11Backend>(displayName);
+}
+
+bool TRootFallback::Needed()
+{
+    const bool needed =
+        !displayName_.empty() && HasDesktopWindowOf(displayName_, program_) == false;
+    if (!needed)
+        said_ = false;
+    return needed;
+}
+
+TPlatformStatus TRootFallback::Apply(const std::string& file, TWallpaperStyle style)
+{
+    if (!said_)
+        std::fprintf(stderr,
+                     "scenarix: %s: %s is not drawing the desktop; the picture goes on the X "
+                     "root window\n",
+                     DesktopName(kind_), program_.c_str());
+    said_ = true;
+    if (!root_)
+        root_ = CreateX11Backend(displayName_);
+    return root_->Apply(file, style);
 }
 
 } // namespace scenaria

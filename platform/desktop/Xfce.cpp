@@ -26,10 +26,18 @@ const char* ImageStyle(TWallpaperStyle style)
 
 class TXfceBackend : public IDesktopBackend {
 public:
+    explicit TXfceBackend(std::string displayName)
+        : fallback_(dkXfce, "xfdesktop", std::move(displayName))
+    {
+    }
+
     TDesktopKind Kind() const override { return dkXfce; }
 
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
+        // Without xfdesktop the settings change and nothing else does (TRootFallback).
+        if (fallback_.Needed())
+            return fallback_.Apply(file, style);
         // One listing and two calls a backdrop share one budget (see DesktopCallBudgetMs).
         const TDeadline deadline(DesktopCallBudgetMs);
         const auto listing =
@@ -67,13 +75,16 @@ public:
         }
         return TPlatformStatus::Success();
     }
+
+private:
+    TRootFallback fallback_;
 };
 
 } // namespace
 
-std::unique_ptr<IDesktopBackend> CreateXfceBackend()
+std::unique_ptr<IDesktopBackend> CreateXfceBackend(const std::string& displayName)
 {
-    return std::make_unique<TXfceBackend>();
+    return std::make_unique<TXfceBackend>(displayName);
 }
 
 } // namespace scenaria

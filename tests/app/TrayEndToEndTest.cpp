@@ -92,14 +92,13 @@ protected:
         server_.reset();
     }
 
-    void StartProgram(const std::vector<std::string>& extraEnv = {})
+    void StartProgram()
     {
         // No icon theme but the test's own: the system's could hold anything.
-        std::vector<std::string> env{"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + (dir_ / "run"),
-                                     "XDG_DATA_DIRS=" + (dir_ / "share")};
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        program_ =
-            std::make_unique<TBackgroundProgram>(std::vector<std::string>{dir_ / "scenarix"}, env);
+        program_ = std::make_unique<TBackgroundProgram>(
+            std::vector<std::string>{dir_ / "scenarix"},
+            std::vector<std::string>{"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + (dir_ / "run"),
+                                     "XDG_DATA_DIRS=" + (dir_ / "share")});
     }
 
     // A private session bus with our own StatusNotifierWatcher on it; returns the bus address.

@@ -274,6 +274,12 @@ TEST_F(RealDesktop, LxdeWithoutPcmanfmFallsBackToTheRootWindow)
     FallsBackToTheRootWindow("LXDE");
 }
 
+TEST_F(RealDesktop, XfceWithoutXfdesktopFallsBackToTheRootWindow)
+{
+    ASSERT_TRUE(testing::RequireProgram("xfconf-query", "xfconf"));
+    FallsBackToTheRootWindow("XFCE");
+}
+
 TEST_F(RealDesktop, LxqtWithoutPcmanfmQtFallsBackToTheRootWindow)
 {
     ASSERT_TRUE(testing::RequireProgram("pcmanfm-qt", "pcmanfm-qt"));

@@ -401,5 +401,31 @@ TEST_F(X11RootTest, LxqtWithoutItsDesktopProgramIsPaintedOnTheRootAndWithItIsAsk
     EXPECT_EQ(RootPixels(), pixels);
 }
 
+TEST_F(X11RootTest, XfceWithoutXfdesktopIsPaintedOnTheRootAndWithItIsAsked)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "XFCE");
+    testing::TFakeTools tools(env_);
+    // xfconfd keeps the settings whether or not xfdesktop is there to draw them.
+    tools.Add("xfconf-query", "/backdrop/screen0/monitor0/workspace0/last-image\n", 0, {}, "-l");
+    const TPixelRule rule = [](int x, int y) { return std::array<int, 3>{40, x * 5, y * 5}; };
+    const std::string picture = WriteBitmap(home_, "small.bmp", 40, 30, rule);
+    TLinuxPlatform platform("/usr/bin/scenarix");
+
+    ::testing::internal::CaptureStderr();
+    const auto centred = platform.InstallClassic(picture, false);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(centred.Ok) << centred.Error;
+    EXPECT_TRUE(tools.Calls().empty());
+    EXPECT_NE(said.find("xfdesktop"), std::string::npos) << said;
+    const auto pixels = RootPixels();
+    EXPECT_EQ(pixels[120 * 320 + 160], rule(20, 15));
+    EXPECT_EQ(pixels[0], (std::array<int, 3>{0, 0, 0}));
+
+    MakeDesktopWindow("xfdesktop");
+    ASSERT_TRUE(platform.InstallClassic(picture, true).Ok);
+    EXPECT_EQ(tools.Calls().size(), 3u) << "the listing, the style and the image";
+    EXPECT_EQ(RootPixels(), pixels);
+}
+
 } // namespace
 } // namespace scenaria

@@ -1,6 +1,7 @@
 // scenarix: the tray-resident wallpaper changer.
 
 #include "app/MainForm.h"
+#include "app/TrayIcon.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
 #include "imaging/MessageBox.h"
@@ -55,7 +56,7 @@ int main(int argc, char** argv)
     // No display name: the window system would add it to every caption ("Wallpaper
     // Diduzavizo — Scenaria"), and the captions are the program's own.
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/scenaria/scenaria.png")));
+    QApplication::setWindowIcon(ProgramIcon());
     SetPGMessageBoxHook(AskUser);
 
     const auto platform = CreatePlatform();

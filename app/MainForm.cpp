@@ -58,7 +58,7 @@ TfmMain::~TfmMain()
 void TfmMain::CreateComponents()
 {
     TrayIcon1 = new TTrayIcon(this);
-    TrayIcon1->SetIcon(QIcon(QStringLiteral(":/scenaria/scenaria.png")));
+    TrayIcon1->SetIcon(ProgramIcon());
     TrayIcon1->SetToolTip(
         QStringLiteral("Click to Change the Wallpaper NOW | Right Click to show menu"));
     TrayIcon1->OnClick = [this] { ChangeIt(); };

@@ -6,6 +6,14 @@
 
 #include <cstdio>
 
+// The pictures are compiled into the static app library. Nothing refers to the object that
+// registers them, so the linker leaves it out of the program unless it is asked for by name
+// (which only works from the global namespace).
+static void RegisterProgramResources()
+{
+    Q_INIT_RESOURCE(scenaria);
+}
+
 namespace scenaria {
 
 namespace {
@@ -14,6 +22,16 @@ namespace {
 constexpr int WatchIntervalMs = 5000;
 bool saidMissing = false; // the missing notification area is mentioned once per run
 } // namespace
+
+QIcon ProgramIcon()
+{
+    static const bool registered = (RegisterProgramResources(), true);
+    (void)registered;
+    const QString name = QStringLiteral("scenaria");
+    if (QIcon::hasThemeIcon(name))
+        return QIcon::fromTheme(name);
+    return QIcon(QStringLiteral(":/scenaria/scenaria.png"));
+}
 
 TTrayIcon::TTrayIcon(QObject* parent) : QObject(parent), icon_(new QSystemTrayIcon(this))
 {

@@ -15,6 +15,11 @@ class QTimer;
 
 namespace scenaria {
 
+// The program's icon: the icon theme's "scenaria" when the theme has it (a notification area
+// that asks for the icon by its name then finds it too), else the picture built into the
+// program.
+QIcon ProgramIcon();
+
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:

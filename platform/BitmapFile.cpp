@@ -65,4 +65,59 @@ bool LoadRgbPicture(const std::string& file, bool tiled, int screenWidth, int sc
     return false;
 }
 
+bool LoadStretchedRgbPicture(const std::string& file, int screenWidth, int screenHeight,
+                             TRgbPicture& picture, std::string& error)
+{
+    picture = {};
+    if (screenWidth <= 0 || screenHeight <= 0) {
+        error = "the screen size is unknown";
+        return false;
+    }
+    try {
+        TPixelGraphic image;
+        image.ReadWarningAction = pgwaRaise;
+        image.LoadFromFile(file);
+        const int width = image.Width();
+        const int height = image.Height();
+        if (width <= 0 || height <= 0 || image.Empty()) {
+            error = file + ": the picture is empty";
+            return false;
+        }
+        std::array<TColor, 256> colours{};
+        const bool trueColour = image.BitCountNum() == 24;
+        if (!trueColour)
+            image.GetColorTable(colours);
+        TRgbPicture stretched{screenWidth, screenHeight, {}};
+        stretched.Pixels.resize(static_cast<std::size_t>(screenWidth) * screenHeight * 3);
+        std::uint8_t* target = stretched.Pixels.data();
+        for (int y = 0; y < screenHeight; ++y) {
+            const int sourceY = static_cast<int>(static_cast<long long>(y) * height / screenHeight);
+            const std::uint8_t* row = trueColour ? image.ScanLine(sourceY) : nullptr;
+            for (int x = 0; x < screenWidth; ++x, target += 3) {
+                const int sourceX =
+                    static_cast<int>(static_cast<long long>(x) * width / screenWidth);
+                if (row) {
+                    // The library keeps blue, green, red.
+                    const std::uint8_t* pixel = row + static_cast<std::size_t>(sourceX) * 3;
+                    target[0] = pixel[2];
+                    target[1] = pixel[1];
+                    target[2] = pixel[0];
+                } else {
+                    const TColor colour = colours[image.GetPixel(sourceX, sourceY) & 0xFF];
+                    target[0] = static_cast<std::uint8_t>(GetRValue(colour));
+                    target[1] = static_cast<std::uint8_t>(GetGValue(colour));
+                    target[2] = static_cast<std::uint8_t>(GetBValue(colour));
+                }
+            }
+        }
+        picture = std::move(stretched);
+        return true;
+    } catch (const std::exception& failure) {
+        error = file + ": " + failure.what();
+    } catch (...) {
+        error = file + ": cannot be read";
+    }
+    return false;
+}
+
 } // namespace scenaria

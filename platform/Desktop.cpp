@@ -152,10 +152,10 @@ std::unique_ptr<IDesktopBackend> CreateDesktopBackend(TDesktopKind kind, const T
     case dkKde:
         return CreateKdeBackend();
     case dkXfce:
-        return CreateXfceBackend();
+        return CreateXfceBackend(env("DISPLAY"));
     case dkLxqt:
     case dkLxde:
-        return CreatePcmanfmBackend(kind);
+        return CreatePcmanfmBackend(kind, env("DISPLAY"));
     case dkSway:
         return CreateSwayBackend();
     case dkX11:

@@ -23,7 +23,9 @@ namespace {
 TScreenFacts SwayScreenFacts()
 {
     TScreenFacts facts;
-    const auto result = RunProcess({"swaymsg", "-r", "-t", "get_outputs"}, 10000);
+    // sway answers its socket at once; a second is plenty, and it comes out of the 5 s that a
+    // change may keep the tray program busy (see DesktopCallBudgetMs).
+    const auto result = RunProcess({"swaymsg", "-r", "-t", "get_outputs"}, 1000);
     if (!result.Succeeded())
         return facts;
     const auto outputs = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();

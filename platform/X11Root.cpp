@@ -11,7 +11,10 @@ constexpr int XlibSuccess = Success;
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 namespace scenaria {
@@ -111,14 +114,19 @@ public:
 
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
-        if (style == wsStretch)
-            return TPlatformStatus::Failure("X11: the root window is only tiled or centred");
         const TScreenFacts screen = X11ScreenFacts(displayName_);
         if (screen.Width <= 0 || screen.Height <= 0)
             return TPlatformStatus::Failure("X11: cannot open display \"" + displayName_ + "\"");
         TRgbPicture picture;
         std::string error;
-        if (!LoadRgbPicture(file, style == wsTile, screen.Width, screen.Height, picture, error))
+        // Stretching reaches this backend only when it stands in for a desktop program that
+        // would have stretched the picture itself.
+        const bool loaded =
+            style == wsStretch
+                ? LoadStretchedRgbPicture(file, screen.Width, screen.Height, picture, error)
+                : LoadRgbPicture(file, style == wsTile, screen.Width, screen.Height, picture,
+                                 error);
+        if (!loaded)
             return TPlatformStatus::Failure("X11: " + error);
         return SetRootPicture(displayName_, picture, style == wsTile);
     }
@@ -311,9 +319,113 @@ TScreenFacts X11ScreenFacts(const std::string& displayName)
     return facts;
 }
 
+namespace {
+
+bool ClassNames(Display* display, Window window, const std::string& program)
+{
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint))
+        return false;
+    const auto same = [&](const char* name) {
+        if (!name || std::strlen(name) != program.size())
+            return false;
+        for (std::size_t i = 0; i < program.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(name[i])) !=
+                std::tolower(static_cast<unsigned char>(program[i])))
+                return false;
+        return true;
+    };
+    const bool found = same(hint.res_name) || same(hint.res_class);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return found;
+}
+
+bool IsDesktopWindow(Display* display, Window window, Atom typeAtom, Atom desktopAtom)
+{
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    bool desktop = false;
+    if (XGetWindowProperty(display, window, typeAtom, 0, 16, False, XA_ATOM, &type, &format, &count,
+                           &after, &data) == XlibSuccess &&
+        type == XA_ATOM && format == 32 && data) {
+        const auto* atoms = reinterpret_cast<const unsigned long*>(data);
+        for (unsigned long i = 0; i < count && !desktop; ++i)
+            desktop = atoms[i] == desktopAtom;
+    }
+    if (data)
+        XFree(data);
+    return desktop;
+}
+
+// The desktop window is a child of the root, or of the frame a window manager put around it;
+// deeper windows are the programs' own insides.
+bool FindDesktopWindow(Display* display, Window window, int depth, Atom typeAtom, Atom desktopAtom,
+                       const std::string& program)
+{
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, window, &root, &parent, &children, &count))
+        return false;
+    bool found = false;
+    for (unsigned i = 0; i < count && !found; ++i)
+        found = (IsDesktopWindow(display, children[i], typeAtom, desktopAtom) &&
+                 ClassNames(display, children[i], program)) ||
+                (depth > 1 && FindDesktopWindow(display, children[i], depth - 1, typeAtom,
+                                                desktopAtom, program));
+    if (children)
+        XFree(children);
+    return found;
+}
+
+} // namespace
+
+std::optional<bool> HasDesktopWindowOf(const std::string& displayName, const std::string& program)
+{
+    TDisplay connection(displayName);
+    Display* display = connection.Get();
+    if (!display)
+        return std::nullopt;
+    // Windows may go while they are looked at; such an error only means "not that one".
+    TErrorTrap trap;
+    const Atom typeAtom = XInternAtom(display, "_NET_WM_WINDOW_TYPE", True);
+    const Atom desktopAtom = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DESKTOP", True);
+    // Atoms nobody has made yet: no window can carry them.
+    if (typeAtom == None || desktopAtom == None)
+        return false;
+    const bool found =
+        FindDesktopWindow(display, DefaultRootWindow(display), 2, typeAtom, desktopAtom, program);
+    trap.Failed(display);
+    return found;
+}
+
 std::unique_ptr<IDesktopBackend> CreateX11Backend(const std::string& displayName)
 {
     return std::make_unique<TX11Backend>(displayName);
+}
+
+bool TRootFallback::Needed()
+{
+    const bool needed =
+        !displayName_.empty() && HasDesktopWindowOf(displayName_, program_) == false;
+    if (!needed)
+        said_ = false;
+    return needed;
+}
+
+TPlatformStatus TRootFallback::Apply(const std::string& file, TWallpaperStyle style)
+{
+    if (!said_)
+        std::fprintf(stderr,
+                     "scenarix: %s: %s is not drawing the desktop; the picture goes on the X "
+                     "root window\n",
+                     DesktopName(kind_), program_.c_str());
+    said_ = true;
+    if (!root_)
+        root_ = CreateX11Backend(displayName_);
+    return root_->Apply(file, style);
 }
 
 } // namespace scenaria

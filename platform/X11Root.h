@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ TScreenFacts X11ScreenFacts(const std::string& displayName);
 // Whether a compositing manager owns the display's selection _NET_WM_CM_S<screen>; false when
 // the display cannot be opened.
 bool X11CompositingActive(const std::string& displayName);
+// Whether a window of type _NET_WM_WINDOW_TYPE_DESKTOP whose WM_CLASS names `program` (either
+// part, in any case) is on the display: that program draws the desktop. Empty when the display
+// cannot be opened, so that nothing is concluded. Like every call here it has no time bound of
+// its own: Xlib has none, and the tray program is a client of the same server, so a server that
+// does not answer stops it whatever this call does.
+std::optional<bool> HasDesktopWindowOf(const std::string& displayName, const std::string& program);
 
 // The part of a picture that can show on the screen: the top-left corner when tiled, the
 // middle when centred. Composing the part gives the same screen as composing the whole.
@@ -52,5 +59,10 @@ TPictureRegion VisibleRegion(int width, int height, bool tiled, int screenWidth,
 // reason when it cannot.
 bool LoadRgbPicture(const std::string& file, bool tiled, int screenWidth, int screenHeight,
                     TRgbPicture& picture, std::string& error);
+
+// Reads a picture file stretched to the screen's size (nearest pixel); false with a reason when
+// it cannot.
+bool LoadStretchedRgbPicture(const std::string& file, int screenWidth, int screenHeight,
+                             TRgbPicture& picture, std::string& error);
 
 } // namespace scenaria

@@ -57,6 +57,17 @@ public:
 
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
+        // Up to four gsettings calls share one budget (see DesktopCallBudgetMs).
+        const TDeadline deadline(DesktopCallBudgetMs);
+        deadline_ = &deadline;
+        const TPlatformStatus status = ApplyWithin(file, style);
+        deadline_ = nullptr;
+        return status;
+    }
+
+private:
+    TPlatformStatus ApplyWithin(const std::string& file, TWallpaperStyle style)
+    {
         if (auto status = Set("picture-options", GVariantString(PictureOption(style))); !status.Ok)
             return status;
         const std::string value = GVariantString(plainPath_ ? file : FileUri(file));
@@ -68,10 +79,10 @@ public:
         return TPlatformStatus::Success();
     }
 
-private:
     TPlatformStatus Set(const std::string& key, const std::string& value)
     {
-        const auto result = RunProcess({"gsettings", "set", schema_, key, value});
+        const auto result =
+            RunProcess({"gsettings", "set", schema_, key, value}, deadline_->LeftMs());
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(
@@ -81,7 +92,8 @@ private:
     bool HasKey(const std::string& key)
     {
         if (!keys_) {
-            const auto result = RunProcess({"gsettings", "list-keys", schema_});
+            const auto result =
+                RunProcess({"gsettings", "list-keys", schema_}, deadline_->LeftMs());
             keys_ = result.Succeeded() ? result.Out : std::string();
         }
         std::istringstream lines(*keys_);
@@ -98,6 +110,7 @@ private:
     bool plainPath_ = false;
     bool darkKeyMayExist_ = false;
     std::optional<std::string> keys_;
+    const TDeadline* deadline_ = nullptr;
 };
 
 } // namespace

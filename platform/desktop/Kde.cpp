@@ -3,6 +3,7 @@
 // the same way: both come back as a D-Bus error.
 
 #include "platform/Folders.h"
+#include "platform/Process.h"
 #include "platform/Uri.h"
 #include "platform/desktop/Backends.h"
 
@@ -105,7 +106,10 @@ public:
             QStringLiteral("org.kde.plasmashell"), QStringLiteral("/PlasmaShell"),
             QStringLiteral("org.kde.PlasmaShell"), QStringLiteral("evaluateScript"));
         call << QString::fromStdString(script);
-        const QDBusMessage reply = bus.call(call, QDBus::Block, 20000);
+        // The shell runs the script on its own thread of work; a shell that has not answered
+        // within the budget of every desktop call (see DesktopCallBudgetMs) has hung. The
+        // connection itself is a local socket, which the bus daemon accepts at once.
+        const QDBusMessage reply = bus.call(call, QDBus::Block, DesktopCallBudgetMs);
         if (reply.type() == QDBusMessage::ErrorMessage) {
             std::string message = reply.errorMessage().simplified().toStdString();
             if (message.empty())

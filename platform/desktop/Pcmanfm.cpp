@@ -1,5 +1,8 @@
 // LXQt and LXDE draw the desktop with their file managers, which take the wallpaper on their
-// command line and pass it to the running instance.
+// command line and pass it to the running instance. Without that instance drawing the desktop
+// the command is worse than useless: pcmanfm --set-wallpaper becomes the first instance itself
+// and never exits, and pcmanfm-qt --set-wallpaper stores the name and exits 0 with nothing
+// shown. So the desktop window is looked for first (TRootFallback).
 
 #include "platform/Process.h"
 #include "platform/desktop/Backends.h"
@@ -23,30 +26,40 @@ namespace {
 
 class TPcmanfmBackend : public IDesktopBackend {
 public:
-    explicit TPcmanfmBackend(TDesktopKind kind) : kind_(kind) {}
+    TPcmanfmBackend(TDesktopKind kind, std::string displayName)
+        : kind_(kind), tool_(kind == dkLxqt ? "pcmanfm-qt" : "pcmanfm"),
+          fallback_(kind, tool_, std::move(displayName))
+    {
+    }
 
     TDesktopKind Kind() const override { return kind_; }
 
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
-        const std::string tool = kind_ == dkLxqt ? "pcmanfm-qt" : "pcmanfm";
+        if (fallback_.Needed())
+            return fallback_.Apply(file, style);
+        // A running instance takes the name and answers at once (see DesktopCallBudgetMs).
         const auto result = RunProcess(
-            {tool, "--set-wallpaper", file, "--wallpaper-mode", TileCentreStretchWord(style)});
+            {tool_, "--set-wallpaper", file, "--wallpaper-mode", TileCentreStretchWord(style)},
+            DesktopCallBudgetMs);
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(
-            result.Failure(std::string(DesktopName(kind_)) + ": " + tool + " --set-wallpaper"));
+            result.Failure(std::string(DesktopName(kind_)) + ": " + tool_ + " --set-wallpaper"));
     }
 
 private:
     TDesktopKind kind_;
+    std::string tool_;
+    TRootFallback fallback_;
 };
 
 } // namespace
 
-std::unique_ptr<IDesktopBackend> CreatePcmanfmBackend(TDesktopKind kind)
+std::unique_ptr<IDesktopBackend> CreatePcmanfmBackend(TDesktopKind kind,
+                                                      const std::string& displayName)
 {
-    return std::make_unique<TPcmanfmBackend>(kind);
+    return std::make_unique<TPcmanfmBackend>(kind, displayName);
 }
 
 } // namespace scenaria

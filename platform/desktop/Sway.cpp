@@ -30,7 +30,8 @@ public:
         if (!AcceptsFileName(file))
             return TPlatformStatus::Failure("sway: cannot pass this file name safely: " + file);
         const auto result = RunProcess(
-            {"swaymsg", "output", "*", "bg", "\"'" + file + "'\"", TileCentreStretchWord(style)});
+            {"swaymsg", "output", "*", "bg", "\"'" + file + "'\"", TileCentreStretchWord(style)},
+            DesktopCallBudgetMs);
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(result.Failure("sway: swaymsg output bg"));

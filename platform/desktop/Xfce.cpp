@@ -26,11 +26,22 @@ const char* ImageStyle(TWallpaperStyle style)
 
 class TXfceBackend : public IDesktopBackend {
 public:
+    explicit TXfceBackend(std::string displayName)
+        : fallback_(dkXfce, "xfdesktop", std::move(displayName))
+    {
+    }
+
     TDesktopKind Kind() const override { return dkXfce; }
 
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
-        const auto listing = RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-l"});
+        // Without xfdesktop the settings change and nothing else does (TRootFallback).
+        if (fallback_.Needed())
+            return fallback_.Apply(file, style);
+        // One listing and two calls a backdrop share one budget (see DesktopCallBudgetMs).
+        const TDeadline deadline(DesktopCallBudgetMs);
+        const auto listing =
+            RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-l"}, deadline.LeftMs());
         if (!listing.Succeeded())
             return TPlatformStatus::Failure(listing.Failure("XFCE: xfconf-query -l"));
         const std::string Prefix = "/backdrop/";
@@ -51,24 +62,29 @@ public:
             // The style first: xfdesktop redraws on the image change and then uses both.
             const auto styled =
                 RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-p", styleProperty, "-n", "-t",
-                            "int", "-s", ImageStyle(style)});
+                            "int", "-s", ImageStyle(style)},
+                           deadline.LeftMs());
             if (!styled.Succeeded())
                 return TPlatformStatus::Failure(
                     styled.Failure("XFCE: xfconf-query " + styleProperty));
             const auto imaged =
-                RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", file});
+                RunProcess({"xfconf-query", "-c", "xfce4-desktop", "-p", property, "-s", file},
+                           deadline.LeftMs());
             if (!imaged.Succeeded())
                 return TPlatformStatus::Failure(imaged.Failure("XFCE: xfconf-query " + property));
         }
         return TPlatformStatus::Success();
     }
+
+private:
+    TRootFallback fallback_;
 };
 
 } // namespace
 
-std::unique_ptr<IDesktopBackend> CreateXfceBackend()
+std::unique_ptr<IDesktopBackend> CreateXfceBackend(const std::string& displayName)
 {
-    return std::make_unique<TXfceBackend>();
+    return std::make_unique<TXfceBackend>(displayName);
 }
 
 } // namespace scenaria

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <set>
@@ -87,6 +88,8 @@ protected:
     void TearDown() override
     {
         program_.reset();
+        watcher_.reset();
+        bus_.reset();
         tray_.reset();
         if (x_)
             XCloseDisplay(x_);
@@ -95,9 +98,33 @@ protected:
 
     void StartProgram()
     {
+        // No icon theme but the test's own: the system's could hold anything.
         program_ = std::make_unique<TBackgroundProgram>(
             std::vector<std::string>{dir_ / "scenarix"},
-            std::vector<std::string>{"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + (dir_ / "run")});
+            std::vector<std::string>{"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + (dir_ / "run"),
+                                     "XDG_DATA_DIRS=" + (dir_ / "share")});
+    }
+
+    // A private session bus with our own StatusNotifierWatcher on it; returns the bus address.
+    std::string StartStatusNotifierHost()
+    {
+        if (!testing::RequireProgram("dbus-daemon", "dbus-daemon"))
+            return {};
+        bus_ = std::make_unique<TChild>(std::vector<std::string>{
+            "dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
+        const auto address = bus_->ReadLine();
+        if (!address || address->empty()) {
+            ADD_FAILURE() << "dbus-daemon printed no address";
+            return {};
+        }
+        env_.Set("DBUS_SESSION_BUS_ADDRESS", *address);
+        watcher_ = std::make_unique<TChild>(std::vector<std::string>{SNI_WATCHER, pixmapFile_});
+        const auto ready = watcher_->ReadLine();
+        if (ready != std::optional<std::string>("ready")) {
+            ADD_FAILURE() << "the StatusNotifierWatcher did not start";
+            return {};
+        }
+        return *address;
     }
 
     TRgb RootPixel(int x, int y)
@@ -333,7 +360,60 @@ protected:
     std::unique_ptr<TChild> server_;
     std::unique_ptr<TChild> tray_;
     std::unique_ptr<TBackgroundProgram> program_;
+    std::unique_ptr<TChild> bus_;
+    std::unique_ptr<TChild> watcher_;
+    std::string pixmapFile_ = dir_ / "pixmap.pam";
 };
+
+// The icon's own colours: its dark frame, the sky, the sun and the hills. A blank, a single
+// colour or another program's picture lacks most of them.
+struct TIconColours {
+    std::set<std::uint32_t> Distinct;
+    bool Frame = false, Sky = false, Sun = false, Hills = false;
+
+    void Add(const TRgb& c)
+    {
+        Distinct.insert(static_cast<std::uint32_t>(c.R << 16 | c.G << 8 | c.B));
+        Frame = Frame ||
+                (std::abs(c.R - 40) < 20 && std::abs(c.G - 52) < 20 && std::abs(c.B - 72) < 20);
+        Sky = Sky || (c.B > c.R + 50 && c.B > 150);
+        Sun = Sun || (c.R > 200 && c.G > 160 && c.B < 150);
+        Hills = Hills || (c.G > c.R + 30 && c.G > c.B + 15);
+    }
+    bool LooksLikeTheIcon() const { return Distinct.size() >= 16 && Frame && Sky && Sun && Hills; }
+    std::string Describe() const
+    {
+        return std::to_string(Distinct.size()) + " colours; frame " + std::to_string(Frame) +
+               ", sky " + std::to_string(Sky) + ", sun " + std::to_string(Sun) + ", hills " +
+               std::to_string(Hills);
+    }
+};
+
+// Reads a PAM file of RGB_ALPHA pixels; the pixels that are not fully transparent count.
+std::optional<TIconColours> ReadPamColours(const std::string& path, int& width, int& height)
+{
+    const std::string text = testing::ReadFile(path);
+    const auto end = text.find("ENDHDR\n");
+    if (text.rfind("P7\n", 0) != 0 || end == std::string::npos)
+        return std::nullopt;
+    const auto number = [&](const char* key) {
+        const auto at = text.find(key);
+        return at == std::string::npos || at > end ? 0 : std::atoi(text.c_str() + at + strlen(key));
+    };
+    width = number("WIDTH ");
+    height = number("HEIGHT ");
+    const std::size_t start = end + 7;
+    if (width <= 0 || height <= 0 ||
+        text.size() - start != static_cast<std::size_t>(width) * height * 4)
+        return std::nullopt;
+    TIconColours colours;
+    for (std::size_t i = start; i + 3 < text.size(); i += 4) {
+        const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+        if (byte(i + 3) != 0)
+            colours.Add({byte(i), byte(i + 1), byte(i + 2)});
+    }
+    return colours;
+}
 
 TEST_F(TrayEndToEnd, ClickChangesMenuCommandsAndExit)
 {
@@ -449,6 +529,72 @@ TEST_F(TrayEndToEnd, ConfigureFromTheMenu)
     EXPECT_EQ(program_->WaitFor(10s), std::optional<int>(0));
 }
 
+TEST_F(TrayEndToEnd, TheIconShowsItsPictureInAnXEmbedNotificationArea)
+{
+    StartTray();
+    StartProgram();
+    const auto icon = WaitForTrayIcon();
+    ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
+    ASSERT_GT(icon->Width, 8);
+    ASSERT_GT(icon->Height, 8);
+    // The screen as a person sees it, over the icon's place; it may take a moment to be drawn.
+    TIconColours colours;
+    for (int attempt = 0; attempt < 100 && !colours.LooksLikeTheIcon(); ++attempt) {
+        std::this_thread::sleep_for(50ms);
+        colours = {};
+        XImage* image = XGetImage(x_, DefaultRootWindow(x_), icon->X, icon->Y,
+                                  static_cast<unsigned>(icon->Width),
+                                  static_cast<unsigned>(icon->Height), AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        for (int y = 0; y < icon->Height; ++y)
+            for (int x = 0; x < icon->Width; ++x) {
+                const unsigned long value = XGetPixel(image, x, y);
+                colours.Add({static_cast<int>(value >> 16 & 0xFF),
+                             static_cast<int>(value >> 8 & 0xFF), static_cast<int>(value & 0xFF)});
+            }
+        XDestroyImage(image);
+    }
+    EXPECT_TRUE(colours.LooksLikeTheIcon())
+        << icon->Width << "x" << icon->Height << " icon: " << colours.Describe();
+}
+
+TEST_F(TrayEndToEnd, AStatusNotifierHostIsHandedThePicture)
+{
+    ASSERT_FALSE(StartStatusNotifierHost().empty());
+    StartProgram();
+    const auto line = watcher_->ReadLine(20000);
+    ASSERT_TRUE(line) << "the program never registered an item with the watcher";
+    // Without the icon theme's entry there is no name to give, so the pixels must come along.
+    EXPECT_EQ(line->substr(0, 7), "item - ") << *line;
+    int width = 0, height = 0;
+    const auto colours = ReadPamColours(pixmapFile_, width, height);
+    ASSERT_TRUE(colours) << "no IconPixmap: " << *line;
+    EXPECT_GE(width, 16);
+    EXPECT_TRUE(colours->LooksLikeTheIcon())
+        << width << "x" << height << " pixmap: " << colours->Describe();
+}
+
+TEST_F(TrayEndToEnd, TheIconThemesEntryIsUsedByName)
+{
+    // The icon installed as `cmake --install` puts it, in a hicolor theme of the test's own.
+    const std::filesystem::path theme = dir_.Path() / "share/icons/hicolor";
+    std::filesystem::create_directories(theme / "64x64/apps");
+    dir_.Write("share/icons/hicolor/index.theme",
+               "[Icon Theme]\nName=Hicolor\nHidden=true\nDirectories=64x64/apps\n\n"
+               "[64x64/apps]\nSize=64\nContext=Applications\nType=Threshold\n");
+    std::filesystem::copy_file(std::string(SCENARIA_SOURCE_DIR) + "/app/resources/scenaria-64.png",
+                               theme / "64x64/apps/scenaria.png");
+    ASSERT_FALSE(StartStatusNotifierHost().empty());
+    StartProgram();
+    const auto line = watcher_->ReadLine(20000);
+    ASSERT_TRUE(line) << "the program never registered an item with the watcher";
+    EXPECT_EQ(line->substr(0, 14), "item scenaria ") << *line;
+    int width = 0, height = 0;
+    const auto colours = ReadPamColours(pixmapFile_, width, height);
+    ASSERT_TRUE(colours) << "no IconPixmap beside the name: " << *line;
+    EXPECT_TRUE(colours->LooksLikeTheIcon()) << colours->Describe();
+}
+
 TEST_F(TrayEndToEnd, IconAppearsWhenTheNotificationAreaStartsLater)
 {
     StartProgram();
@@ -526,7 +672,6 @@ TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
         << ProgramThreads() << " threads instead of " << before;
     EXPECT_FALSE(program_->WaitFor(0ms)) << "the program goes on after the About box";
 }
-
 
 } // namespace
 } // namespace scenaria

@@ -24,7 +24,7 @@ protected:
         ASSERT_TRUE(testing::RequireProgram("gsettings", "libglib2.0-bin"));
         env_.Set("GSETTINGS_BACKEND", "keyfile");
         env_.Set("XDG_CURRENT_DESKTOP", "GNOME");
-        const auto keys = RunProcess({"gsettings", "list-keys", Schema});
+        const auto keys = RunProcess({"gsettings", "list-keys", Schema}, 10000);
         ASSERT_TRUE(keys.Succeeded())
             << "the schema " << Schema
             << " is missing: install the Debian package gsettings-desktop-schemas ("
@@ -35,7 +35,7 @@ protected:
 
     std::string Get(const std::string& key)
     {
-        const auto result = RunProcess({"gsettings", "get", Schema, key});
+        const auto result = RunProcess({"gsettings", "get", Schema, key}, 10000);
         EXPECT_TRUE(result.Succeeded()) << result.Failure("gsettings get " + key);
         std::string value = result.Out;
         while (!value.empty() && value.back() == '\n')

@@ -27,7 +27,7 @@ protected:
 TEST_F(ProcessTest, OutputExitStatusAndTheFirstLineOfAFailure)
 {
     Tool("talker", "echo \"out $1\"; echo 'bad thing' >&2; echo 'second line' >&2; exit 3");
-    const auto result = RunProcess({"talker", "a b"});
+    const auto result = RunProcess({"talker", "a b"}, 10000);
     EXPECT_TRUE(result.Started);
     EXPECT_FALSE(result.Succeeded());
     EXPECT_EQ(result.ExitCode, 3);
@@ -37,7 +37,7 @@ TEST_F(ProcessTest, OutputExitStatusAndTheFirstLineOfAFailure)
 
 TEST_F(ProcessTest, AMissingToolIsNamed)
 {
-    const auto result = RunProcess({"no-such-tool-here"});
+    const auto result = RunProcess({"no-such-tool-here"}, 10000);
     EXPECT_FALSE(result.Started);
     EXPECT_NE(result.Failure("x").find("no-such-tool-here is not installed"), std::string::npos)
         << result.Failure("x");

@@ -12,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <chrono>
+#include <fstream>
 #include <functional>
 
 namespace scenaria {
@@ -127,6 +131,34 @@ protected:
         XSync(connection_, False);
         XSetErrorHandler(previous);
         return trappedCode == 0;
+    }
+
+    // A window that says it draws the desktop for `program`, as pcmanfm --desktop and
+    // pcmanfm-qt --desktop make it.
+    Window MakeDesktopWindow(const char* program)
+    {
+        const Window window = XCreateSimpleWindow(connection_, Root(), 0, 0, 320, 240, 0, 0, 0);
+        std::string name = program, className = program;
+        className[0] = static_cast<char>(std::toupper(className[0]));
+        XClassHint hint{name.data(), className.data()};
+        XSetClassHint(connection_, window, &hint);
+        const Atom type = XInternAtom(connection_, "_NET_WM_WINDOW_TYPE", False);
+        const unsigned long desktop =
+            XInternAtom(connection_, "_NET_WM_WINDOW_TYPE_DESKTOP", False);
+        XChangeProperty(connection_, window, type, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&desktop), 1);
+        XSync(connection_, False);
+        return window;
+    }
+
+    // A stand-in for a desktop program's tool that is called but never returns, as pcmanfm
+    // --set-wallpaper does when it becomes the desktop's first instance itself.
+    std::string AddHangingTool(const testing::TFakeTools& tools, const std::string& name)
+    {
+        const std::string path = tools.Bin() + "/" + name;
+        std::ofstream(path) << "#!/bin/sh\necho \"$0\" >> '" << tools.Log() << "'\nexec sleep 60\n";
+        fs::permissions(path, fs::perms::owner_all);
+        return path;
     }
 
     std::unique_ptr<TChild> server_;
@@ -318,6 +350,105 @@ TEST_F(X11RootTest, CompositingIsSeenByTheOwnerOfTheCompositorSelection)
     EXPECT_FALSE(platform.CompositingActive());
     env_.Set("WAYLAND_DISPLAY", "wayland-0");
     EXPECT_TRUE(platform.CompositingActive());
+}
+
+TEST_F(X11RootTest, LxdeWithoutItsDesktopProgramIsPaintedOnTheRootAtOnce)
+{
+    using namespace std::chrono_literals;
+    env_.Set("XDG_CURRENT_DESKTOP", "LXDE");
+    testing::TFakeTools tools(env_);
+    AddHangingTool(tools, "pcmanfm");
+    const TPixelRule rule = [](int x, int y) { return std::array<int, 3>{x * 16, 90, y * 16}; };
+    const std::string tile = WriteBitmap(home_, "tile.bmp", 16, 16, rule);
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_EQ(platform.Desktop(), dkLxde);
+
+    ::testing::internal::CaptureStderr();
+    auto start = std::chrono::steady_clock::now();
+    const auto first = platform.InstallClassic(tile, true);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the tray program was kept waiting";
+    const auto second = platform.InstallClassic(tile, true);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(first.Ok) << first.Error;
+    ASSERT_TRUE(second.Ok) << second.Error;
+    auto pixels = RootPixels();
+    for (int y = 0; y < 240; y += 5)
+        for (int x = 0; x < 320; x += 3)
+            ASSERT_EQ(pixels[y * 320 + x], rule(x % 16, y % 16)) << x << "," << y;
+    EXPECT_TRUE(tools.Calls().empty()) << "pcmanfm was started without its desktop";
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("pcmanfm"), std::string::npos) << said;
+
+    // pcmanfm draws the desktop but does not answer: the call is bounded all the same.
+    MakeDesktopWindow("pcmanfm");
+    start = std::chrono::steady_clock::now();
+    const auto hung = platform.InstallClassic(tile, false);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "the tray program was kept waiting";
+    EXPECT_FALSE(hung.Ok);
+    EXPECT_NE(hung.Error.find("did not finish in time"), std::string::npos) << hung.Error;
+    EXPECT_FALSE(tools.Calls().empty()) << "pcmanfm draws the desktop and must be asked";
+}
+
+TEST_F(X11RootTest, LxqtWithoutItsDesktopProgramIsPaintedOnTheRootAndWithItIsAsked)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "LXQt");
+    testing::TFakeTools tools(env_);
+    // pcmanfm-qt without its desktop instance: exits 0 and shows nothing.
+    tools.Add("pcmanfm-qt");
+    const TPixelRule rule = [](int x, int y) { return std::array<int, 3>{x * 2, 250 - y * 4, 30}; };
+    const std::string picture = WriteBitmap(home_, "wide.bmp", 100, 50, rule);
+    TLinuxPlatform platform("/usr/bin/scenarix");
+    EXPECT_TRUE(platform.InitializeDesktop());
+
+    ::testing::internal::CaptureStderr();
+    const auto centred = platform.InstallClassic(picture, false);
+    const auto stretched = platform.InstallActiveDesktop(picture, wsStretch);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(centred.Ok) << centred.Error;
+    ASSERT_TRUE(stretched.Ok) << stretched.Error;
+    EXPECT_TRUE(tools.Calls().empty());
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("pcmanfm-qt"), std::string::npos) << said;
+    // Stretched over the whole screen, nearest pixel.
+    auto pixels = RootPixels();
+    for (int y = 0; y < 240; y += 3)
+        for (int x = 0; x < 320; x += 3)
+            ASSERT_EQ(pixels[y * 320 + x], rule(x * 100 / 320, y * 50 / 240)) << x << "," << y;
+
+    // With pcmanfm-qt drawing the desktop, it is told, and the root window is left alone.
+    MakeDesktopWindow("pcmanfm-qt");
+    const auto told = platform.InstallClassic(picture, true);
+    ASSERT_TRUE(told.Ok) << told.Error;
+    const std::vector<testing::TInvocation> expected = {
+        {"pcmanfm-qt", "--set-wallpaper", picture, "--wallpaper-mode", "tile"}};
+    EXPECT_EQ(tools.Calls(), expected);
+    EXPECT_EQ(RootPixels(), pixels);
+}
+
+TEST_F(X11RootTest, XfceWithoutXfdesktopIsPaintedOnTheRootAndWithItIsAsked)
+{
+    env_.Set("XDG_CURRENT_DESKTOP", "XFCE");
+    testing::TFakeTools tools(env_);
+    // xfconfd keeps the settings whether or not xfdesktop is there to draw them.
+    tools.Add("xfconf-query", "/backdrop/screen0/monitor0/workspace0/last-image\n", 0, {}, "-l");
+    const TPixelRule rule = [](int x, int y) { return std::array<int, 3>{40, x * 5, y * 5}; };
+    const std::string picture = WriteBitmap(home_, "small.bmp", 40, 30, rule);
+    TLinuxPlatform platform("/usr/bin/scenarix");
+
+    ::testing::internal::CaptureStderr();
+    const auto centred = platform.InstallClassic(picture, false);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(centred.Ok) << centred.Error;
+    EXPECT_TRUE(tools.Calls().empty());
+    EXPECT_NE(said.find("xfdesktop"), std::string::npos) << said;
+    const auto pixels = RootPixels();
+    EXPECT_EQ(pixels[120 * 320 + 160], rule(20, 15));
+    EXPECT_EQ(pixels[0], (std::array<int, 3>{0, 0, 0}));
+
+    MakeDesktopWindow("xfdesktop");
+    ASSERT_TRUE(platform.InstallClassic(picture, true).Ok);
+    EXPECT_EQ(tools.Calls().size(), 3u) << "the listing, the style and the image";
+    EXPECT_EQ(RootPixels(), pixels);
 }
 
 } // namespace

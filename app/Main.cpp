@@ -1,14 +1,18 @@
 // scenarix: the tray-resident wallpaper changer.
 
 #include "app/MainForm.h"
+#include "app/RemoteCommands.h"
 #include "imaging/MessageBox.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
+#include "platform/RemoteControl.h"
 #include "platform/SingleInstance.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+
+#include <cstdio>
 
 namespace {
 
@@ -43,9 +47,14 @@ int main(int argc, char** argv)
     // The guard comes before anything else, the settings file included: a second copy ends at
     // once and quietly.
     const std::string programPath = CurrentProgramPath();
-    const TSingleInstance justOne(programPath.substr(programPath.rfind('/') + 1));
-    if (justOne.Previous())
+    const std::string programName = programPath.substr(programPath.rfind('/') + 1);
+    const TSingleInstance justOne(programName);
+    if (justOne.Previous()) {
+        // The running copy has no window of its own to bring forward: it shows the dialog it
+        // has open, or else its configuration. Unreachable or not, this copy ends quietly.
+        CallRunningCopy(programName, "Configure", 5000);
         return 0;
+    }
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Scenaria"));
@@ -57,6 +66,12 @@ int main(int argc, char** argv)
     const auto platform = CreatePlatform();
     {
         TfmMain fmMain(*platform, QApplication::arguments().mid(1));
+        const TRemoteServer remote(programName, [&fmMain](const std::string& command) {
+            return RunRemoteCommand(fmMain, command);
+        });
+        if (!remote.Listening())
+            std::fprintf(stderr, "scenarix: other programs cannot reach this copy: %s\n",
+                         remote.Error().c_str());
         application.exec();
     }
     SetPGMessageBoxHook({});

@@ -63,8 +63,8 @@ void Later(TfmMain& fmMain, void (TfmMain::*command)())
 
 std::string PictureLine()
 {
-    return "Picture: " + (LastShown.empty() ? std::string("none shown since the start")
-                                            : LastShown);
+    return "Picture: " +
+           (LastShown.empty() ? std::string("none shown since the start") : LastShown);
 }
 
 TRemoteAnswer Status(const TfmMain& fmMain)

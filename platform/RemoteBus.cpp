@@ -72,8 +72,7 @@ public:
             connection.send(message.createErrorReply(BusyError, lines.join(QLatin1Char('\n'))));
             break;
         default:
-            connection.send(
-                message.createErrorReply(FailedError, lines.join(QLatin1Char('\n'))));
+            connection.send(message.createErrorReply(FailedError, lines.join(QLatin1Char('\n'))));
             break;
         }
         return true;
@@ -157,9 +156,9 @@ TRemoteAnswer CallRunningCopy(const std::string& programFileName, const std::str
         answer.Lines = {notRunning + " (" + bus.lastError().message().toStdString() + ")"};
         return answer;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(Q(RemoteServiceName(programFileName)),
-                                                       Q(RemoteObjectPath),
-                                                       Q(RemoteInterfaceName), Q(command));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(Q(RemoteServiceName(programFileName)), Q(RemoteObjectPath),
+                                       Q(RemoteInterfaceName), Q(command));
     const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     if (reply.type() == QDBusMessage::ReplyMessage) {
         answer.Outcome = roDone;

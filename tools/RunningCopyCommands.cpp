@@ -39,10 +39,9 @@ TToolCommand RunningCopyCommand(const std::string& tool, const std::string& comm
                                 const std::string& what)
 {
     return {tool, tool + " [--program NAME]",
-            what +
-                "\n--program NAME  the copy started under that file name (default scenarix)"
-                "\nExit status 0 when done, 1 when no copy runs or it could not, 2 when a "
-                "dialog is open (nothing done).",
+            what + "\n--program NAME  the copy started under that file name (default scenarix)"
+                   "\nExit status 0 when done, 1 when no copy runs or it could not, 2 when a "
+                   "dialog is open (nothing done).",
             [tool, command](const std::vector<std::string>& args) {
                 return AskRunningCopy(tool, command, args);
             }};
@@ -56,14 +55,14 @@ const TToolCommandRegistration DeleteCommand(RunningCopyCommand(
 const TToolCommandRegistration ConfigureCommand(RunningCopyCommand(
     "configure", "Configure",
     "Has the running copy open its configuration dialog (or bring the open one forward)."));
-const TToolCommandRegistration ExploreCommand(RunningCopyCommand(
-    "explore", "Explore", "Has the running copy open the Bitmap Explorer."));
+const TToolCommandRegistration ExploreCommand(
+    RunningCopyCommand("explore", "Explore", "Has the running copy open the Bitmap Explorer."));
 const TToolCommandRegistration StatusCommand(RunningCopyCommand(
     "status", "Status",
     "Prints the running copy's state, one fact a line: the picture shown, the minutes left\n"
     "until the next change, the settings file in use."));
-const TToolCommandRegistration QuitCommand(
-    RunningCopyCommand("quit", "Quit", "Ends the running copy."));
+const TToolCommandRegistration QuitCommand(RunningCopyCommand("quit", "Quit",
+                                                              "Ends the running copy."));
 
 } // namespace
 

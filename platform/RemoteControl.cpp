@@ -15,12 +15,16 @@ const std::vector<std::string>& RemoteCommandNames()
 std::string RemoteServiceName(const std::string& programFileName)
 {
     // A bus name element holds letters, digits and "_" and must not start with a digit; any
-    // other byte of the file name is written as "_" and two hex digits.
+    // other byte of the file name, and a leading digit, is written as "_" and two hex digits,
+    // so that different names never meet.
+    const std::string prefix = std::string(RemoteInterfaceName) + ".";
+    if (programFileName.empty())
+        return prefix + "_";
     std::string element;
     for (const char c : programFileName) {
         const auto byte = static_cast<unsigned char>(c);
         if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-            (byte >= '0' && byte <= '9')) {
+            (byte >= '0' && byte <= '9' && !element.empty())) {
             element += c;
         } else {
             char hex[4];
@@ -28,9 +32,6 @@ std::string RemoteServiceName(const std::string& programFileName)
             element += hex;
         }
     }
-    if (element.empty() || (element[0] >= '0' && element[0] <= '9'))
-        element = "_" + element;
-    const std::string prefix = std::string(RemoteInterfaceName) + ".";
     // Bus names end at 255 characters; a longer file name is told apart by its hash.
     if (prefix.size() + element.size() > 255) {
         std::uint64_t hash = 14695981039346656037ULL;

@@ -64,15 +64,22 @@ int main(int argc, char** argv)
     SetPGMessageBoxHook(AskUser);
 
     const auto platform = CreatePlatform();
+    // Offered before the main window is built (a change at start can take a while), so that a
+    // second start meanwhile finds this copy; the calls wait in the event queue until then.
+    TfmMain* running = nullptr;
+    const TRemoteServer remote(programName, [&running](const std::string& command) {
+        return running
+                   ? RunRemoteCommand(*running, command)
+                   : TRemoteAnswer{roBusy, {"Scenaria is starting or ending, so nothing was done"}};
+    });
+    if (!remote.Listening())
+        std::fprintf(stderr, "scenarix: other programs cannot reach this copy: %s\n",
+                     remote.Error().c_str());
     {
         TfmMain fmMain(*platform, QApplication::arguments().mid(1));
-        const TRemoteServer remote(programName, [&fmMain](const std::string& command) {
-            return RunRemoteCommand(fmMain, command);
-        });
-        if (!remote.Listening())
-            std::fprintf(stderr, "scenarix: other programs cannot reach this copy: %s\n",
-                         remote.Error().c_str());
+        running = &fmMain;
         application.exec();
+        running = nullptr;
     }
     SetPGMessageBoxHook({});
     return 0;

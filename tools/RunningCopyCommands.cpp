@@ -40,8 +40,8 @@ TToolCommand RunningCopyCommand(const std::string& tool, const std::string& comm
 {
     return {tool, tool + " [--program NAME]",
             what + "\n--program NAME  the copy started under that file name (default scenarix)"
-                   "\nExit status 0 when done, 1 when no copy runs or it could not, 2 when a "
-                   "dialog is open (nothing done).",
+                   "\nExit status 0 when done, 1 when no copy runs or it could not,"
+                   "\n2 when a dialog is open (nothing done).",
             [tool, command](const std::vector<std::string>& args) {
                 return AskRunningCopy(tool, command, args);
             }};

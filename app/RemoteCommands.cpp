@@ -135,6 +135,9 @@ TRemoteAnswer RunRemoteCommand(TfmMain& fmMain, const std::string& command)
         return Done(std::move(lines));
     }
     if (command == "Explore") {
+        // The menu's own rule: a greyed item does nothing.
+        if (!fmMain.ExploreBitmaps1->isEnabled())
+            return Failed("The Bitmap Explorer is not part of this version");
         Later(fmMain, &TfmMain::ExploreBitmaps1Click);
         return Done({"Opening the Bitmap Explorer"});
     }

@@ -154,6 +154,21 @@ TEST_F(RemoteCommandsTest, DeleteShownReportsWhatTheTrashDid)
     EXPECT_NE(LastShown, shown);
 }
 
+TEST_F(RemoteCommandsTest, ExploreFollowsItsMenuItem)
+{
+    const auto form = Start();
+    form->ExploreBitmaps1->setEnabled(false);
+    TRemoteAnswer answer = RunRemoteCommand(*form, "Explore");
+    EXPECT_EQ(answer.Outcome, roFailed);
+    EXPECT_EQ(answer.Lines,
+              std::vector<std::string>{"The Bitmap Explorer is not part of this version"});
+    form->ExploreBitmaps1->setEnabled(true);
+    answer = RunRemoteCommand(*form, "Explore");
+    EXPECT_EQ(answer.Outcome, roDone);
+    QApplication::processEvents();
+    EXPECT_FALSE(form->Busy);
+}
+
 TEST_F(RemoteCommandsTest, ConfigureOpensAfterAnsweringOrBringsTheOpenDialogForward)
 {
     const auto form = Start();

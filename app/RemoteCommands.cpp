@@ -52,11 +52,12 @@ bool RaiseOpenDialog(std::string& title)
 }
 
 // Runs a command that opens a window after the answer has gone out: the caller would
-// otherwise wait until the window closes.
+// otherwise wait until the window closes. A dialog opened meanwhile (by a command queued just
+// before) holds it back, as it holds back the menu.
 void Later(TfmMain& fmMain, void (TfmMain::*command)())
 {
     QTimer::singleShot(0, &fmMain, [main = QPointer<TfmMain>(&fmMain), command] {
-        if (main)
+        if (main && !main->Busy)
             (main->*command)();
     });
 }

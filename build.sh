@@ -20,7 +20,7 @@ run_packages=(build-essential cmake ninja-build pkg-config ccache
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr
   imagemagick netpbm libtiff-tools giflib-tools libgif-dev libjpeg-turbo-progs python3 python3-pil
-  gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin
+  gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils
   xfdesktop4 xfconf pcmanfm pcmanfm-qt caja dconf-service dconf-gsettings-backend)
 
 packages=("${run_packages[@]}")

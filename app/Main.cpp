@@ -1,18 +1,22 @@
 // scenarix: the tray-resident wallpaper changer.
 
 #include "app/MainForm.h"
+#include "app/RemoteCommands.h"
 #include "app/TrayIcon.h"
 #include "core/IniFile.h"
 #include "core/Settings.h"
 #include "imaging/MessageBox.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
+#include "platform/RemoteControl.h"
 #include "platform/SingleInstance.h"
 #include "widgets/PGImage.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+
+#include <cstdio>
 
 namespace {
 
@@ -47,9 +51,14 @@ int main(int argc, char** argv)
     // The guard comes before anything else, the settings file included: a second copy ends at
     // once and quietly.
     const std::string programPath = CurrentProgramPath();
-    const TSingleInstance justOne(programPath.substr(programPath.rfind('/') + 1));
-    if (justOne.Previous())
+    const std::string programName = programPath.substr(programPath.rfind('/') + 1);
+    const TSingleInstance justOne(programName);
+    if (justOne.Previous()) {
+        // The running copy has no window of its own to bring forward: it shows the dialog it
+        // has open, or else its configuration. Unreachable or not, this copy ends quietly.
+        CallRunningCopy(programName, "Configure", 5000);
         return 0;
+    }
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Scenaria"));
@@ -66,9 +75,22 @@ int main(int argc, char** argv)
     // A kill between writing the settings file's temporary copy and renaming it leaves the copy
     // behind for ever. With the lock held no other copy of the program can be writing now.
     TIniFile::RemoveInterruptedWrites(SettingsPlaceOf(*platform).FileName);
+    // Offered before the main window is built (a change at start can take a while), so that a
+    // second start meanwhile finds this copy; the calls wait in the event queue until then.
+    TfmMain* running = nullptr;
+    const TRemoteServer remote(programName, [&running](const std::string& command) {
+        return running
+                   ? RunRemoteCommand(*running, command)
+                   : TRemoteAnswer{roBusy, {"Scenaria is starting or ending, so nothing was done"}};
+    });
+    if (!remote.Listening())
+        std::fprintf(stderr, "scenarix: other programs cannot reach this copy: %s\n",
+                     remote.Error().c_str());
     {
         TfmMain fmMain(*platform, QApplication::arguments().mid(1));
+        running = &fmMain;
         application.exec();
+        running = nullptr;
     }
     TPGImage::SetDefaultScreenDepthSource({});
     SetPGMessageBoxHook({});

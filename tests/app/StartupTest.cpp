@@ -32,6 +32,7 @@ protected:
 
     std::vector<std::string> Env() const
     {
+        // A second start calls the first copy on the session bus: never on the user's bus.
         return {"QT_QPA_PLATFORM=offscreen",
                 "XDG_RUNTIME_DIR=" + (dir / "run"),
                 "HOME=" + (dir / "home"),
@@ -39,7 +40,8 @@ protected:
                 "XDG_CURRENT_DESKTOP=",
                 "DESKTOP_SESSION=",
                 "DISPLAY=",
-                "WAYLAND_DISPLAY="};
+                "WAYLAND_DISPLAY=",
+                "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (dir / "no-bus")};
     }
 
     // True once some process holds the lock of that program name.

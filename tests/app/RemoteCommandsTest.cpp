@@ -138,13 +138,13 @@ TEST_F(RemoteCommandsTest, DeleteShownReportsWhatTheTrashDid)
 
     ASSERT_EQ(RunRemoteCommand(*form, "Next").Outcome, roDone);
     const std::string shown = LastShown;
-    platform.TrashResult = false;
+    platform.TrashResult = TPlatformStatus::Failure("the trash refused it");
     answer = RunRemoteCommand(*form, "DeleteShown");
     EXPECT_EQ(answer.Outcome, roFailed);
     EXPECT_NE(answer.Lines.at(0).find("Could not move"), std::string::npos);
     EXPECT_EQ(LastShown, shown) << "no change follows a refused deletion";
 
-    platform.TrashResult = true;
+    platform.TrashResult = TPlatformStatus::Success();
     answer = RunRemoteCommand(*form, "DeleteShown");
     EXPECT_EQ(answer.Outcome, roDone);
     EXPECT_EQ(platform.Trashed, (std::vector<std::string>{shown, shown}));

@@ -5,6 +5,7 @@
 #include "platform/Folders.h"
 #include "platform/Platform.h"
 #include "platform/SingleInstance.h"
+#include "widgets/PGImage.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -56,10 +57,14 @@ int main(int argc, char** argv)
     SetPGMessageBoxHook(AskUser);
 
     const auto platform = CreatePlatform();
+    // The picture viewer adapts pictures to the screen's colours, as the platform reports them.
+    TPGImage::SetDefaultScreenDepthSource(
+        [&platform] { return platform->ScreenFacts().BitsPerPixel; });
     {
         TfmMain fmMain(*platform, QApplication::arguments().mid(1));
         application.exec();
     }
+    TPGImage::SetDefaultScreenDepthSource({});
     SetPGMessageBoxHook({});
     return 0;
 }

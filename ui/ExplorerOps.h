@@ -21,6 +21,8 @@ struct TExplorerState {
     int Quality = 80;        // FQuality: percent for JPEG saves
     std::string Status0;     // status panel 0 (the file's name)
     std::string Status1;     // status panel 1 (what happened)
+    std::string ReturnDir;   // FReturnDir: where Goto returns to, and the folder Select left
+    std::string SavedStatus; // FSavedStatus: panel 1 while a button hint covers it
 };
 
 inline constexpr int DefaultJpegQuality = 80;

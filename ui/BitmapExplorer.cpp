@@ -241,6 +241,15 @@ void TfmBitmap::CreateControls()
         this->*spec.Field = button;
     }
     bar->addStretch(1);
+    // F1, or this button and then a click, opens the help page of a control.
+    btHelp = new THelpButton(Panel1);
+    btHelp->setObjectName(QStringLiteral("btHelp"));
+    btHelp->setFixedSize(22, 22);
+    btHelp->OnHelp = [this](int context) {
+        if (showHelp_)
+            showHelp_(context);
+    };
+    bar->addWidget(btHelp, 0, Qt::AlignTop);
     outer->addWidget(Panel1);
 
     spVert = new QSplitter(Qt::Horizontal, this);

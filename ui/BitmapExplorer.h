@@ -22,6 +22,7 @@ class TDriveList;
 class TFileTypeList;
 class TFolderList;
 class TPGImage;
+class THelpButton;
 
 // The files of one folder that match a mask, in columns of 150 pixels.
 class TFileList : public QListWidget {
@@ -99,6 +100,7 @@ public:
     QToolButton* btQuality = nullptr;
     QToolButton* btConfig = nullptr;
     QToolButton* btExit = nullptr;
+    THelpButton* btHelp = nullptr;
     QSplitter* spVert = nullptr;
     QSplitter* spHor = nullptr;
     TDriveList* cbDrive = nullptr;

@@ -5,8 +5,8 @@
 #include "TempDir.h"
 #include "core/Settings.h"
 #include "fakes/FakePlatform.h"
-#include "ui/ExplorerModel.h"
 #include "imaging/PixelGraphic.h"
+#include "ui/ExplorerModel.h"
 #include "widgets/FolderList.h"
 #include "widgets/HelpContext.h"
 #include "widgets/PGImage.h"
@@ -109,6 +109,13 @@ TEST_F(BitmapExplorer, OpensAtThePictureFolderWithItsButtonsAndLimits)
     EXPECT_EQ(form->State().Quality, 80);
     EXPECT_EQ(form->State().CurrentFile, "");
     EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+
+    // F1 on the file list, which has the focus when the window opens, opens its topic.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->lbFile);
+    QTest::keyClick(form->lbFile, Qt::Key_F1);
+    EXPECT_EQ(help, std::vector<int>{216});
 }
 
 TEST_F(BitmapExplorer, GifsAreListedByTheirTypeAndShownOnlyWithTheSwitch)

@@ -325,7 +325,12 @@ void TfmBitmap::CreateControls()
         if (!lbFile->FileName().isEmpty())
             lbFileClick();
     });
-    connect(lbFile, &QListWidget::itemClicked, this, [this] { lbFileClick(); });
+    // A press on a new entry has already changed the row; a click on the entry that is current
+    // but was not picked last (after a rename, say) picks it now. Either way it loads once.
+    connect(lbFile, &QListWidget::itemClicked, this, [this] {
+        if (lbFile->FileName().toStdString() != lastPicked_)
+            lbFileClick();
+    });
     connect(cbFilter, &QComboBox::currentIndexChanged, this, &TfmBitmap::cbFilterChange);
     connect(lbDir, &TFolderList::FolderChanged, this, &TfmBitmap::lbDirChange);
     connect(spVert, &QSplitter::splitterMoved, this, &TfmBitmap::SplitResize);
@@ -404,6 +409,7 @@ void TfmBitmap::lbFileClick()
     const std::string path = lbFile->FileName().toStdString();
     if (path.empty())
         return;
+    lastPicked_ = path;
     const QFileInfo entry(QString::fromStdString(path));
     const auto size = entry.exists() ? static_cast<std::uint64_t>(entry.size()) : 0;
     const TPickOutcome outcome = PickFile(

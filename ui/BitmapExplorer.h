@@ -132,6 +132,7 @@ private:
     std::unique_ptr<TExplorerOps> ops_;
     bool opened_ = false;
     bool closingByMinimise_ = false;
+    std::string lastPicked_; // the entry the preview was asked for last
 };
 
 } // namespace scenaria

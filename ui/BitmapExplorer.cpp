@@ -3,6 +3,7 @@
 #include "core/Catalogue.h"
 #include "core/Settings.h"
 #include "imaging/PixelGraphic.h"
+#include "ui/ExplorerGlyphs.h"
 #include "ui/ExplorerModel.h"
 #include "ui/QualityDialog.h"
 #include "widgets/FolderList.h"
@@ -225,6 +226,9 @@ void TfmBitmap::CreateControls()
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(57);
+    QFont small(QStringLiteral("Arial"));
+    small.setPixelSize(10);
+    Panel1->setFont(small);
     auto* bar = new QHBoxLayout(Panel1);
     bar->setContentsMargins(2, 3, 2, 4);
     bar->setSpacing(0);
@@ -236,6 +240,9 @@ void TfmBitmap::CreateControls()
         button->setToolTip(QString::fromUtf8(spec.Hint));
         button->setFixedSize(spec.Field == &TfmBitmap::btWallpaper ? 55 : 46, 50);
         button->setFocusPolicy(Qt::NoFocus);
+        button->setIcon(ExplorerGlyph(button->objectName()));
+        button->setIconSize(QSize(24, 24));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         SetHelpContext(button, spec.HelpContext);
         bar->addWidget(button);
         this->*spec.Field = button;
@@ -293,6 +300,15 @@ void TfmBitmap::CreateControls()
     Img->SetReadWarningAction(pgwaRaise);
     spVert->addWidget(spHor);
     spVert->addWidget(Img);
+    // The lists may be narrower than the longest entry; the panes keep their bar positions.
+    for (QComboBox* combo : {static_cast<QComboBox*>(cbDrive), static_cast<QComboBox*>(cbFilter)}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(4);
+        combo->setMinimumWidth(40);
+    }
+    lbDir->setMinimumWidth(40);
+    lbFile->setMinimumWidth(40);
+    Img->setMinimumWidth(40);
     spVert->setSizes({110, DesignWidth - 118});
     spHor->setSizes({102, 200});
 
@@ -535,6 +551,19 @@ void TfmBitmap::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
     laError->move((Img->width() - laError->width()) / 2, (Img->height() - laError->height()) / 2);
+}
+
+void TfmBitmap::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        // Once the window has its size, the bars go to their places.
+        QTimer::singleShot(0, this, [this] {
+            spVert->setSizes({110, std::max(1, spVert->width() - 118)});
+            spHor->setSizes({102, std::max(1, spHor->height() - 110)});
+        });
+    }
 }
 
 void TfmBitmap::changeEvent(QEvent* event)

@@ -116,6 +116,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     class TView;
@@ -132,6 +133,7 @@ private:
     std::unique_ptr<TExplorerOps> ops_;
     bool opened_ = false;
     bool closingByMinimise_ = false;
+    bool shownOnce_ = false;
     std::string lastPicked_; // the entry the preview was asked for last
 };
 

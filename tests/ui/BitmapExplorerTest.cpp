@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 namespace scenaria {
 namespace {
@@ -116,6 +117,38 @@ TEST_F(BitmapExplorer, OpensAtThePictureFolderWithItsButtonsAndLimits)
     EXPECT_EQ(QApplication::focusWidget(), form->lbFile);
     QTest::keyClick(form->lbFile, Qt::Key_F1);
     EXPECT_EQ(help, std::vector<int>{216});
+}
+
+TEST_F(BitmapExplorer, EveryButtonShowsAGlyphOfItsOwnAboveItsCaption)
+{
+    auto form = Open();
+    std::set<qint64> seen;
+    for (QToolButton* button : form->Panel1->findChildren<QToolButton*>()) {
+        if (button == form->btHelp)
+            continue;
+        const QImage up = button->icon().pixmap(24, 24).toImage();
+        ASSERT_FALSE(up.isNull()) << button->objectName().toStdString();
+        EXPECT_TRUE(seen.insert(qint64(qHashBits(up.constBits(), up.sizeInBytes()))).second)
+            << button->objectName().toStdString() << " looks like another button";
+        const QImage down = button->icon().pixmap(24, 24, QIcon::Normal, QIcon::On).toImage();
+        EXPECT_EQ(down != up, button == form->btSwap || button == form->btStretch)
+            << button->objectName().toStdString();
+    }
+    EXPECT_EQ(seen.size(), 14u);
+    QApplication::processEvents();
+    EXPECT_EQ(form->spVert->sizes().value(0), 110);
+    if (const char* out = std::getenv("SCENARIA_EXPLORER_SHOT"))
+        form->grab().save(QString::fromUtf8(out));
+    // The glyph is drawn in the upper part of each button: some pixels there are coloured.
+    const QImage shot = form->grab().toImage();
+    for (QToolButton* button : {form->btSelect, form->btDelete, form->btExit}) {
+        const QRect glyph(button->mapTo(form.get(), QPoint(0, 0)), QSize(button->width(), 28));
+        int coloured = 0;
+        for (int y = glyph.top(); y <= glyph.bottom(); ++y)
+            for (int x = glyph.left(); x <= glyph.right(); ++x)
+                coloured += QColor(shot.pixel(x, y)).hsvSaturation() > 120;
+        EXPECT_GT(coloured, 20) << button->objectName().toStdString();
+    }
 }
 
 TEST_F(BitmapExplorer, GifsAreListedByTheirTypeAndShownOnlyWithTheSwitch)

@@ -117,6 +117,18 @@ TEST_F(BitmapExplorer, OpensAtThePictureFolderWithItsButtonsAndLimits)
     EXPECT_EQ(QApplication::focusWidget(), form->lbFile);
     QTest::keyClick(form->lbFile, Qt::Key_F1);
     EXPECT_EQ(help, std::vector<int>{216});
+
+    // Every topic a control of the window opens is on the help page.
+    const std::string page =
+        testing::ReadFile(std::string(SCENARIA_SOURCE_DIR) + "/docs/help/scenarix.html");
+    std::set<int> contexts;
+    for (QWidget* control : form->findChildren<QWidget*>())
+        if (const int context = HelpContextOf(control))
+            contexts.insert(context);
+    EXPECT_GE(contexts.size(), 19u);
+    for (const int context : contexts)
+        EXPECT_NE(page.find("id=\"context-" + std::to_string(context) + "\""), std::string::npos)
+            << context;
 }
 
 TEST_F(BitmapExplorer, EveryButtonShowsAGlyphOfItsOwnAboveItsCaption)

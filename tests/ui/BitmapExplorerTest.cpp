@@ -19,7 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
+#include <unistd.h>
 
 namespace scenaria {
 namespace {
@@ -319,6 +321,43 @@ TEST_F(BitmapExplorer, ButtonsActOnThePictureAndEndTheWindow)
     QTest::qWait(50);
     EXPECT_EQ(again->result(), QDialog::Accepted);
     EXPECT_FALSE(again->isVisible());
+}
+
+// Resident memory of this process in kilobytes.
+long ResidentKb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+TEST_F(BitmapExplorer, BrowsingFiftyLargePicturesGivesItsMemoryBack)
+{
+    for (int i = 0; i < 5; ++i)
+        WriteBmp(dir / ("pics/large" + std::to_string(i) + ".bmp"), 1600 + i * 8, 1200);
+    // One opening first, so that what Qt sets up once for any window is not counted.
+    {
+        auto warm = Open();
+        Pick(*warm, "large0.bmp");
+    }
+    QApplication::processEvents();
+    const long before = ResidentKb();
+    long during = 0;
+    {
+        auto form = Open();
+        for (int i = 0; i < 50; ++i) {
+            Pick(*form, QStringLiteral("large%1.bmp").arg(i % 5));
+            ASSERT_TRUE(form->StatusText(1).startsWith("Viewing file [")) << i;
+            QApplication::processEvents();
+        }
+        during = ResidentKb();
+        form->accept();
+    }
+    QApplication::processEvents();
+    const long after = ResidentKb();
+    std::printf("resident: %ld kB before, %ld kB browsing, %ld kB after\n", before, during, after);
+    EXPECT_LE(after, before * 12 / 10) << "memory kept after closing the Explorer";
 }
 
 } // namespace

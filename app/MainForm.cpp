@@ -6,6 +6,7 @@
 #include "core/Wallpaper.h"
 #include "platform/Platform.h"
 #include "ui/AboutBox.h"
+#include "ui/BitmapExplorer.h"
 #include "ui/ConfigDialog.h"
 #include "widgets/BannerMenu.h"
 
@@ -80,10 +81,8 @@ void TfmMain::CreateComponents()
             connect(action, &QAction::triggered, this, handler);
         return action;
     };
-    // The Bitmap Explorer is not part of this version; its item stays in place, disabled.
     Configurar1 = item("&Configure Scenaria", &TfmMain::ShowConfig);
-    ExploreBitmaps1 = item("E&xplore Bitmaps...", nullptr);
-    ExploreBitmaps1->setEnabled(false);
+    ExploreBitmaps1 = item("E&xplore Bitmaps...", &TfmMain::ExploreBitmaps1Click);
     ChangeWallpapernow1 = item("Change Wallpaper &now", &TfmMain::ChangeIt);
     Deletecurrent1 = item("&Delete currently shown bitmap", &TfmMain::Deletecurrent1Click);
     oxPopupMenu1->addSeparator();
@@ -238,15 +237,28 @@ void TfmMain::ShowConfig()
         ExploreBitmaps1Click();
 }
 
-// The Bitmap Explorer comes with a later version; until then the command only hands the menu
-// back.
 void TfmMain::ExploreBitmaps1Click()
 {
     if (Busy)
         return;
-    DisableMenus();
+    int result = QDialog::Rejected;
+    {
+        TfmBitmap explorer(
+            platform_, GifPreview,
+            [this](int context) {
+                const TPlatformStatus status = platform_.ShowHelp(context);
+                if (!status.Ok)
+                    Complain(status.Error.c_str());
+            },
+            this);
+        DisableMenus();
+        ShowModal(explorer);
+        result = explorer.result();
+    }
     EnableMenus();
     hide();
+    if (result == TfmBitmap::ResultConfig)
+        ShowConfig();
     UpdateTrayHint();
 }
 
@@ -299,7 +311,8 @@ void TfmMain::DisableMenus()
 void TfmMain::EnableMenus()
 {
     Busy = false;
-    for (QAction* action : {Configurar1, ChangeWallpapernow1, About1, Help1, Close1, AutoStart1})
+    for (QAction* action :
+         {Configurar1, ExploreBitmaps1, ChangeWallpapernow1, About1, Help1, Close1, AutoStart1})
         action->setEnabled(true);
     Deletecurrent1->setEnabled(WallpaperShown);
 }

@@ -4,10 +4,12 @@
 #include "core/Wallpaper.h"
 #include "imaging/PixelGraphic.h"
 #include "ui/AboutBox.h"
+#include "ui/BitmapExplorer.h"
 #include "ui/ConfigDialog.h"
 #include "widgets/Balloon.h"
 #include "widgets/Button3D.h"
 #include "widgets/RotaryKnob.h"
+#include <QToolButton>
 
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
@@ -129,7 +131,7 @@ TEST_F(MainFormTest, MenuItemsInOrder)
     EXPECT_EQ(captions, (QStringList{"&Configure Scenaria", "E&xplore Bitmaps...",
                                      "Change Wallpaper &now", "&Delete currently shown bitmap", "-",
                                      "&Help", "&About...", "-", "Auto &Start", "&Exit Scenaria"}));
-    EXPECT_FALSE(form->ExploreBitmaps1->isEnabled());
+    EXPECT_TRUE(form->ExploreBitmaps1->isEnabled());
     EXPECT_FALSE(form->Deletecurrent1->isEnabled()) << "nothing shown yet";
     for (QAction* action : {form->Configurar1, form->ChangeWallpapernow1, form->Help1, form->About1,
                             form->AutoStart1, form->Close1})
@@ -487,20 +489,42 @@ TEST_F(ShowConfigTest, RandomIntervalAndCancel)
     EXPECT_GE(Settings.Interval, 20);
 }
 
-TEST_F(ShowConfigTest, ExploreHandsTheMenuBackAndBusyBlocksASecondDialog)
+TEST_F(ShowConfigTest, ConfigAndExplorerHandOverToEachOtherAndBusyBlocksASecondDialog)
 {
     WriteSettings("");
     const auto form = Start();
-    RunConfig(*form, [](TfmConfig& config) { config.btBrowse->click(); });
-    ASSERT_EQ(opened.size(), 1u);
+    // Configuration -> Explorer -> Configuration -> Explorer, then Exit: each opens after the
+    // other has gone, and the menu is disabled while any of them is up.
+    std::vector<std::string> shown;
+    form->ShowModal = [&](QDialog& dialog) {
+        EXPECT_TRUE(form->Busy);
+        for (QAction* action : form->oxPopupMenu1->actions())
+            if (!action->isSeparator()) {
+                EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+            }
+        if (auto* config = qobject_cast<TfmConfig*>(&dialog)) {
+            shown.push_back("config");
+            config->btBrowse->click();
+        } else if (auto* explorer = qobject_cast<TfmBitmap*>(&dialog)) {
+            shown.push_back("explorer");
+            EXPECT_EQ(explorer->State().HomeDir, Settings.Directory);
+            (shown.size() < 4 ? explorer->btConfig : explorer->btExit)->click();
+        } else {
+            ADD_FAILURE() << "unexpected dialog";
+        }
+    };
+    form->ShowConfig();
+    EXPECT_EQ(shown, (std::vector<std::string>{"config", "explorer", "config", "explorer"}));
     EXPECT_FALSE(form->Busy);
+    EXPECT_TRUE(form->ExploreBitmaps1->isEnabled());
     EXPECT_TRUE(form->Configurar1->isEnabled());
-    EXPECT_TRUE(form->Close1->isEnabled());
     EXPECT_TRUE(form->Timer1->isActive());
 
     form->DisableMenus();
+    form->ExploreBitmaps1Click();
     RunConfig(*form, [](TfmConfig&) {});
-    EXPECT_EQ(opened.size(), 1u) << "no dialog while another one is open";
+    EXPECT_EQ(shown.size(), 4u) << "no dialog while another one is open";
+    EXPECT_TRUE(opened.empty());
     form->EnableMenus();
 }
 

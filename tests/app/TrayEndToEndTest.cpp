@@ -673,5 +673,59 @@ TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
     EXPECT_FALSE(program_->WaitFor(0ms)) << "the program goes on after the About box";
 }
 
+TEST_F(TrayEndToEnd, ExploreFromTheMenuSetsAWallpaperAndHandsOverToConfig)
+{
+    StartTray();
+    StartProgram();
+    const auto icon = WaitForTrayIcon();
+    ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
+    const std::string iconX = std::to_string(icon->X + icon->Width / 2);
+    const std::string iconY = std::to_string(icon->Y + icon->Height / 2);
+
+    // "Explore Bitmaps..." (accelerator x) opens the Explorer at the picture folder.
+    Xdotool({"mousemove", iconX, iconY, "click", "3"});
+    ASSERT_TRUE(WaitForMenu()) << "no menu after a right click";
+    Xdotool({"key", "x"});
+    const auto explorer = WaitForWindow("Orlamby Bitmap Explorer");
+    ASSERT_TRUE(explorer) << "the Explorer did not open";
+    EXPECT_GE(explorer->Width, 585);
+    EXPECT_GE(explorer->Height, 370);
+    std::this_thread::sleep_for(500ms);
+
+    // While it is open a click on the icon changes nothing.
+    const TRgb before = RootPixel(200, 300);
+    Xdotool({"mousemove", iconX, iconY, "click", "1"});
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_TRUE(RootPixel(200, 300) == before) << "the wallpaper changed under the Explorer";
+
+    // A click on the first file (the file list lies below the folder list, left), then on
+    // Wallpaper (the fourth button).
+    const auto clickAt = [&](int x, int y) {
+        Xdotool({"mousemove", std::to_string(explorer->X + x), std::to_string(explorer->Y + y),
+                 "click", "1"});
+    };
+    clickAt(30, 57 + 110 + 10);
+    std::this_thread::sleep_for(500ms);
+    clickAt(2 + 3 * 46 + 27, 28);
+    const auto shown = WaitForRootChange(before);
+    ASSERT_TRUE(shown) << "Wallpaper did not change the desktop";
+    EXPECT_TRUE(*shown == (TRgb{255, 0, 0}) || *shown == (TRgb{0, 0, 255}));
+
+    // Config (Alt+O) closes the Explorer, then the configuration dialog comes up.
+    Xdotool({"key", "alt+o"});
+    ASSERT_TRUE(WaitForWindowGone("Orlamby Bitmap Explorer")) << "Config did not close it";
+    const auto dialog = WaitForWindow("Wallpaper Diduzavizo");
+    ASSERT_TRUE(dialog) << "the configuration dialog did not follow the Explorer";
+    std::this_thread::sleep_for(300ms);
+    Xdotool({"key", "Escape"});
+    ASSERT_TRUE(WaitForWindowGone("Wallpaper Diduzavizo"));
+
+    std::this_thread::sleep_for(300ms);
+    Xdotool({"mousemove", iconX, iconY, "click", "3"});
+    ASSERT_TRUE(WaitForMenu());
+    Xdotool({"key", "e"});
+    EXPECT_EQ(program_->WaitFor(10s), std::optional<int>(0));
+}
+
 } // namespace
 } // namespace scenaria

@@ -1,0 +1,364 @@
+// The Bitmap Explorer window, offscreen: its lists, preview, hints and buttons.
+
+#include "ui/BitmapExplorer.h"
+
+#include "TempDir.h"
+#include "core/Settings.h"
+#include "fakes/FakePlatform.h"
+#include "imaging/PixelGraphic.h"
+#include "ui/ExplorerModel.h"
+#include "widgets/FolderList.h"
+#include "widgets/HelpContext.h"
+#include "widgets/PGImage.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSplitter>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <unistd.h>
+
+namespace scenaria {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TFakePlatform;
+using testing::TTempDir;
+
+// Left column red, the rest blue: a tiled picture shows red again one width further on.
+void WriteBmp(const std::string& path, int width, int height)
+{
+    TPixelGraphic picture;
+    picture.SetSize(width, height, bc24Bit);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            picture.SetPixelColor(x, y, x < 4 ? RGB(255, 0, 0) : RGB(0, 0, 255));
+    picture.SaveToFile(path);
+}
+
+class BitmapExplorer : public ::testing::Test {
+protected:
+    BitmapExplorer()
+    {
+        fs::create_directories(dir / "pics/sub");
+        fs::create_directories(dir / "keep");
+        Settings = TSettings{};
+        Settings.Directory = dir / "pics";
+        Settings.FilesType = 0;
+        Settings.Tile = 2;
+        Settings.MinWidth = 320;
+        Settings.MinHeight = 240;
+    }
+    std::unique_ptr<TfmBitmap> Open(bool gifPreview = false)
+    {
+        auto form =
+            std::make_unique<TfmBitmap>(platform, gifPreview, [this](int c) { help.push_back(c); });
+        form->ReportError = [this](const QString& text) { errors << text; };
+        form->show();
+        return form;
+    }
+    QStringList Listed(const TfmBitmap& form) const
+    {
+        QStringList names;
+        for (int i = 0; i < form.lbFile->count(); ++i)
+            names << form.lbFile->item(i)->text();
+        return names;
+    }
+    void Pick(TfmBitmap& form, const QString& name)
+    {
+        const auto items = form.lbFile->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        QTest::mouseClick(form.lbFile->viewport(), Qt::LeftButton, {},
+                          form.lbFile->visualItemRect(items[0]).center());
+    }
+
+    TTempDir dir;
+    TFakePlatform platform;
+    std::vector<int> help;
+    QStringList errors;
+};
+
+TEST_F(BitmapExplorer, OpensAtThePictureFolderWithItsButtonsAndLimits)
+{
+    auto form = Open();
+    EXPECT_EQ(form->windowTitle(), "Orlamby Bitmap Explorer");
+    EXPECT_EQ(form->size(), QSize(585, 370));
+    form->resize(300, 200);
+    EXPECT_EQ(form->size(), QSize(585, 370));
+    const std::vector<std::tuple<QToolButton*, QString, bool, int>> buttons = {
+        {form->btSelect, "&Select", true, 201},  {form->btGoto, "&Goto", false, 202},
+        {form->btSwap, "&Swap", true, 203},      {form->btWallpaper, " &Wallpaper", false, 204},
+        {form->btStretch, "&Fit", true, 205},    {form->btRename, "&Rename", false, 206},
+        {form->btDelete, "&Delete", false, 207}, {form->btCopy, "&Copy", false, 208},
+        {form->btMove, "&Move", false, 209},     {form->btBMP, "&BMP", false, 210},
+        {form->btJPG, "&JPG", false, 211},       {form->btQuality, "&Quality", false, 212},
+        {form->btConfig, "C&onfig", false, 218}, {form->btExit, "E&xit", false, 213}};
+    int left = -1;
+    for (const auto& [button, caption, toggle, context] : buttons) {
+        EXPECT_EQ(button->text(), caption);
+        EXPECT_EQ(button->isCheckable(), toggle) << caption.toStdString();
+        EXPECT_EQ(HelpContextOf(button), context);
+        EXPECT_FALSE(button->toolTip().isEmpty());
+        EXPECT_GT(button->x(), left) << caption.toStdString();
+        left = button->x();
+    }
+    EXPECT_EQ(form->State().HomeDir, dir / "pics");
+    EXPECT_EQ(form->State().ReturnDir, dir / "pics");
+    EXPECT_EQ(form->State().Quality, 80);
+    EXPECT_EQ(form->State().CurrentFile, "");
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+
+    // F1 on the file list, which has the focus when the window opens, opens its topic.
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    EXPECT_EQ(QApplication::focusWidget(), form->lbFile);
+    QTest::keyClick(form->lbFile, Qt::Key_F1);
+    EXPECT_EQ(help, std::vector<int>{216});
+
+    // Every topic a control of the window opens is on the help page.
+    const std::string page =
+        testing::ReadFile(std::string(SCENARIA_SOURCE_DIR) + "/docs/help/scenarix.html");
+    std::set<int> contexts;
+    for (QWidget* control : form->findChildren<QWidget*>())
+        if (const int context = HelpContextOf(control))
+            contexts.insert(context);
+    EXPECT_GE(contexts.size(), 19u);
+    for (const int context : contexts)
+        EXPECT_NE(page.find("id=\"context-" + std::to_string(context) + "\""), std::string::npos)
+            << context;
+}
+
+TEST_F(BitmapExplorer, EveryButtonShowsAGlyphOfItsOwnAboveItsCaption)
+{
+    auto form = Open();
+    std::set<qint64> seen;
+    for (QToolButton* button : form->Panel1->findChildren<QToolButton*>()) {
+        if (button == form->btHelp)
+            continue;
+        const QImage up = button->icon().pixmap(24, 24).toImage();
+        ASSERT_FALSE(up.isNull()) << button->objectName().toStdString();
+        EXPECT_TRUE(seen.insert(qint64(qHashBits(up.constBits(), up.sizeInBytes()))).second)
+            << button->objectName().toStdString() << " looks like another button";
+        const QImage down = button->icon().pixmap(24, 24, QIcon::Normal, QIcon::On).toImage();
+        EXPECT_EQ(down != up, button == form->btSwap || button == form->btStretch)
+            << button->objectName().toStdString();
+    }
+    EXPECT_EQ(seen.size(), 14u);
+    QApplication::processEvents();
+    EXPECT_EQ(form->spVert->sizes().value(0), 110);
+    if (const char* out = std::getenv("SCENARIA_EXPLORER_SHOT"))
+        form->grab().save(QString::fromUtf8(out));
+    // The glyph is drawn in the upper part of each button: some pixels there are coloured.
+    const QImage shot = form->grab().toImage();
+    for (QToolButton* button : {form->btSelect, form->btDelete, form->btExit}) {
+        const QRect glyph(button->mapTo(form.get(), QPoint(0, 0)), QSize(button->width(), 28));
+        int coloured = 0;
+        for (int y = glyph.top(); y <= glyph.bottom(); ++y)
+            for (int x = glyph.left(); x <= glyph.right(); ++x)
+                coloured += QColor(shot.pixel(x, y)).hsvSaturation() > 120;
+        EXPECT_GT(coloured, 20) << button->objectName().toStdString();
+    }
+}
+
+TEST_F(BitmapExplorer, GifsAreListedByTheirTypeAndShownOnlyWithTheSwitch)
+{
+    dir.Write("pics/a.gif", "GIF89a not really");
+    dir.Write("pics/PHOTO.Gif", "GIF89a");
+    dir.Write("pics/photo.gifx", "x");
+    WriteBmp(dir / "pics/b.bmp", 8, 8);
+    Settings.FilesType = 5;
+    for (const bool gifPreview : {false, true}) {
+        auto form = Open(gifPreview);
+        EXPECT_EQ(Listed(*form), (QStringList{"a.gif", "PHOTO.Gif"}));
+        Pick(*form, "PHOTO.Gif");
+        EXPECT_EQ(form->StatusText(0).toStdString(), dir / "pics/PHOTO.Gif");
+        EXPECT_EQ(form->laError->isVisible(), !gifPreview);
+        EXPECT_EQ(form->btBMP->isEnabled(), gifPreview);
+        EXPECT_EQ(form->btJPG->isEnabled(), gifPreview);
+        // With the switch the library is asked, and refuses this file.
+        EXPECT_EQ(form->StatusText(1), gifPreview ? "Format of file not supported!!" : "");
+        if (!gifPreview) {
+            // The red words are drawn over the preview.
+            const QImage shot = form->grab().toImage();
+            const QRect area(form->Img->mapTo(form.get(), QPoint(0, 0)), form->Img->size());
+            int red = 0;
+            for (int y = area.top(); y < area.bottom(); ++y)
+                for (int x = area.left(); x < area.right(); ++x) {
+                    const QColor c(shot.pixel(x, y));
+                    red += c.red() > 200 && c.green() < 80 && c.blue() < 80;
+                }
+            EXPECT_GT(red, 100);
+        }
+    }
+}
+
+TEST_F(BitmapExplorer, PickingShowsSizeAndFitImitatesTheWallpaper)
+{
+    WriteBmp(dir / "pics/tall.bmp", 320, 480);
+    WriteBmp(dir / "pics/wide.bmp", 321, 241);
+    dir.Write("pics/broken.bmp", "BM not a bitmap");
+    auto form = Open();
+    Pick(*form, "tall.bmp");
+    const auto kb = [&](const char* name) {
+        return std::to_string(KilobytesOf(fs::file_size(dir / name)));
+    };
+    EXPECT_EQ(form->StatusText(1).toStdString(),
+              "Viewing file [320x480 | " + kb("pics/tall.bmp") + " Kb]");
+    EXPECT_EQ(form->State().CurrentFile, dir / "pics/tall.bmp");
+    EXPECT_EQ(form->Img->Tiling(), tNone);
+
+    QTest::mouseClick(form->btStretch, Qt::LeftButton);
+    EXPECT_EQ(form->Img->Tiling(), tRepeat);
+    EXPECT_EQ(form->Img->Stretch(), sNeverKAR);
+    // The picture is seen again one picture width on either side: its red left edge repeats
+    // every 320 pixels from where the centred picture starts.
+    form->resize(800, 600);
+    QApplication::processEvents();
+    const QImage shot = form->Img->viewport()->grab().toImage();
+    const int origin = form->Img->PicBoxRect().x();
+    ASSERT_GT(shot.width(), 320);
+    int redColumns = 0;
+    for (int x = 0; x < shot.width(); ++x) {
+        const bool red = QColor(shot.pixel(x, 10)).red() > 200;
+        redColumns += red;
+        EXPECT_EQ(red, ((x - origin) % 320 + 320) % 320 < 4) << "column " << x;
+    }
+    EXPECT_GE(redColumns, 8);
+
+    Pick(*form, "wide.bmp");
+    EXPECT_EQ(form->Img->Tiling(), tNone);
+    Settings.Stretch = true;
+    QTest::mouseClick(form->btStretch, Qt::LeftButton); // up
+    EXPECT_EQ(form->Img->Stretch(), sNeverKAR);
+    QTest::mouseClick(form->btStretch, Qt::LeftButton); // down
+    EXPECT_EQ(form->Img->Stretch(), sAlways);
+
+    Pick(*form, "broken.bmp");
+    EXPECT_EQ(form->StatusText(1), "Format of file not supported!!");
+    EXPECT_EQ(form->State().CurrentFile, dir / "pics/wide.bmp");
+}
+
+TEST_F(BitmapExplorer, GotoSelectAndTheirHints)
+{
+    auto form = Open();
+    QTest::mouseClick(form->btGoto, Qt::LeftButton);
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+
+    // Hovering over Select and leaving puts back exactly what was there: nothing.
+    QEvent enter(QEvent::Enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(form->btSelect, &enter);
+    EXPECT_EQ(form->StatusText(1).toStdString(), "Home Dir: " + (dir / "pics"));
+    QApplication::sendEvent(form->btSelect, &leave);
+    EXPECT_EQ(form->StatusText(1), "");
+
+    WriteBmp(dir / "pics/a.bmp", 8, 8);
+    form->lbFile->Reload();
+    Pick(*form, "a.bmp");
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    EXPECT_FALSE(form->btGoto->isEnabled());
+    form->lbDir->SetFolder(QString::fromStdString(dir / "keep"));
+    // The file list stays where it was while Home is chosen.
+    EXPECT_EQ(Listed(*form), QStringList{"a.bmp"});
+    EXPECT_EQ(form->State().CurrentFile, dir / "pics/a.bmp");
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    EXPECT_TRUE(form->btGoto->isEnabled());
+    EXPECT_EQ(form->State().HomeDir, dir / "keep");
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+
+    // Copy into the new Home through the button.
+    Pick(*form, "a.bmp");
+    QTest::mouseClick(form->btCopy, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(), "Succesfully copied to " + (dir / "keep/a.bmp"));
+    EXPECT_TRUE(fs::exists(dir / "keep/a.bmp"));
+
+    QApplication::sendEvent(form->btGoto, &enter);
+    EXPECT_EQ(form->StatusText(1).toStdString(), "Goto Dir: " + (dir / "keep"));
+    QApplication::sendEvent(form->btGoto, &leave);
+    QTest::mouseClick(form->btGoto, Qt::LeftButton);
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "keep");
+    EXPECT_EQ(Listed(*form), QStringList{"a.bmp"});
+    EXPECT_EQ(form->State().CurrentFile, "");
+    QTest::mouseClick(form->btGoto, Qt::LeftButton);
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+}
+
+TEST_F(BitmapExplorer, ButtonsActOnThePictureAndEndTheWindow)
+{
+    WriteBmp(dir / "pics/a.bmp", 16, 16);
+    auto form = Open();
+    form->AskName = [](const std::string&, const std::string&, const std::string&) {
+        return std::optional<std::string>("b");
+    };
+    form->AskQuality = [](int) { return std::optional<int>(50); };
+    Pick(*form, "a.bmp");
+    QTest::mouseClick(form->btRename, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1), "File renamed to b.bmp");
+    EXPECT_EQ(Listed(*form), QStringList{"b.bmp"});
+    EXPECT_TRUE(form->lbFile->hasFocus() || !form->isActiveWindow());
+
+    QTest::mouseClick(form->btQuality, Qt::LeftButton);
+    QTest::mouseClick(form->btJPG, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(),
+              "Successfully saved as " + (dir / "pics/b.jpg") + " [50%]");
+    EXPECT_EQ(Listed(*form), (QStringList{"b.bmp", "b.jpg"}));
+
+    Pick(*form, "b.jpg");
+    QTest::mouseClick(form->btDelete, Qt::LeftButton);
+    EXPECT_EQ(platform.Trashed, std::vector<std::string>{dir / "pics/b.jpg"});
+    EXPECT_EQ(Listed(*form), QStringList{"b.bmp"});
+    EXPECT_TRUE(errors.isEmpty());
+
+    QTest::mouseClick(form->btConfig, Qt::LeftButton);
+    EXPECT_EQ(form->result(), TfmBitmap::ResultConfig);
+    auto again = Open();
+    again->setWindowState(Qt::WindowMinimized);
+    QTest::qWait(50);
+    EXPECT_EQ(again->result(), QDialog::Accepted);
+    EXPECT_FALSE(again->isVisible());
+}
+
+// Resident memory of this process in kilobytes.
+long ResidentKb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+TEST_F(BitmapExplorer, BrowsingFiftyLargePicturesGivesItsMemoryBack)
+{
+    for (int i = 0; i < 5; ++i)
+        WriteBmp(dir / ("pics/large" + std::to_string(i) + ".bmp"), 1600 + i * 8, 1200);
+    // One opening first, so that what Qt sets up once for any window is not counted.
+    {
+        auto warm = Open();
+        Pick(*warm, "large0.bmp");
+    }
+    QApplication::processEvents();
+    const long before = ResidentKb();
+    long during = 0;
+    {
+        auto form = Open();
+        for (int i = 0; i < 50; ++i) {
+            Pick(*form, QStringLiteral("large%1.bmp").arg(i % 5));
+            ASSERT_TRUE(form->StatusText(1).startsWith("Viewing file [")) << i;
+            QApplication::processEvents();
+        }
+        during = ResidentKb();
+        form->accept();
+    }
+    QApplication::processEvents();
+    const long after = ResidentKb();
+    std::printf("resident: %ld kB before, %ld kB browsing, %ld kB after\n", before, during, after);
+    EXPECT_LE(after, before * 12 / 10) << "memory kept after closing the Explorer";
+}
+
+} // namespace
+} // namespace scenaria

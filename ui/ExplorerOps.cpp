@@ -180,7 +180,7 @@ void TExplorerOps::btDeleteClick()
     const std::string path = view_.SelectedPath();
     if (path.empty())
         return;
-    if (!platform_.DeleteToRecycleBin(path)) {
+    if (!platform_.DeleteToRecycleBin(path).Ok) {
         state_.Status1 = "Could not delete " + path;
         return;
     }

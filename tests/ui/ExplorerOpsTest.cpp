@@ -292,7 +292,7 @@ TEST_F(ExplorerOpsTest, DeleteNeedsASelectionAndLeavesNothingForTheOtherButtons)
 TEST_F(ExplorerOpsTest, ARefusedDeleteIsReported)
 {
     const std::string path = Pick("a.jpg");
-    platform.TrashResult = false;
+    platform.TrashResult = TPlatformStatus::Failure("the trash refused it");
     ops.btDeleteClick();
     EXPECT_EQ(state.Status1, "Could not delete " + path);
     EXPECT_EQ(state.CurrentFile, path);
@@ -303,14 +303,12 @@ TEST_F(ExplorerOpsTest, ARefusedDeleteIsReported)
 class TTrashPlatform : public TFakePlatform {
 public:
     std::string DataHome;
-    bool DeleteToRecycleBin(const std::string& file) override
+    TPlatformStatus DeleteToRecycleBin(const std::string& file) override
     {
-        return MoveToTrash(file,
-                           [this](const char* name) {
-                               return std::string(name) == "XDG_DATA_HOME" ? DataHome
-                                                                           : std::string();
-                           })
-            .Ok;
+        const TTrashResult result = MoveToTrash(file, [this](const char* name) {
+            return std::string(name) == "XDG_DATA_HOME" ? DataHome : std::string();
+        });
+        return result.Ok ? TPlatformStatus::Success() : TPlatformStatus::Failure(result.Error);
     }
 };
 

@@ -2,7 +2,7 @@
 # Makes docs/screenshots/balloon.png: the program's balloon hint over a small window, on a
 # virtual X display with one of the sample pictures as the desktop. Needs Xvfb, xdotool, feh and
 # ImageMagick, and a build of the target balloon-demo (./build.sh test builds it).
-# Usage: docs/screenshots/balloon.sh [build folder]
+# Usage: docs/screenshots/make-balloon-screenshot.sh [build folder]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)

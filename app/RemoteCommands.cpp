@@ -138,7 +138,7 @@ TRemoteAnswer RunRemoteCommand(TfmMain& fmMain, const std::string& command)
     if (command == "Explore") {
         // The menu's own rule: a greyed item does nothing.
         if (!fmMain.ExploreBitmaps1->isEnabled())
-            return Failed("The Bitmap Explorer is not part of this version");
+            return Failed("The Bitmap Explorer cannot be opened now");
         Later(fmMain, &TfmMain::ExploreBitmaps1Click);
         return Done({"Opening the Bitmap Explorer"});
     }

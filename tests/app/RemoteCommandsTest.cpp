@@ -160,8 +160,7 @@ TEST_F(RemoteCommandsTest, ExploreFollowsItsMenuItem)
     form->ExploreBitmaps1->setEnabled(false);
     TRemoteAnswer answer = RunRemoteCommand(*form, "Explore");
     EXPECT_EQ(answer.Outcome, roFailed);
-    EXPECT_EQ(answer.Lines,
-              std::vector<std::string>{"The Bitmap Explorer is not part of this version"});
+    EXPECT_EQ(answer.Lines, std::vector<std::string>{"The Bitmap Explorer cannot be opened now"});
     form->ExploreBitmaps1->setEnabled(true);
     answer = RunRemoteCommand(*form, "Explore");
     EXPECT_EQ(answer.Outcome, roDone);

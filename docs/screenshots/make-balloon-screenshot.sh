@@ -1,5 +1,5 @@
 #!/bin/bash
-# Makes docs/screenshots/balloon.png: the program's balloon hint over a small window, on a
+# Makes docs/screenshots/balloon.png: the program's balloon hint over the configuration window, on a
 # virtual X display with one of the sample pictures as the desktop. Needs Xvfb, xdotool, feh and
 # ImageMagick, and a build of the target balloon-demo (./build.sh test builds it).
 # Usage: docs/screenshots/make-balloon-screenshot.sh [build folder]
@@ -22,7 +22,7 @@ cleanup() {
 trap cleanup EXIT
 
 exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -noreset -nolisten tcp -screen 0 640x480x24 >/dev/null 2>&1 &
+Xvfb -displayfd "$fd" -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r -t 20 -u "$fd" number
 export DISPLAY=":$number" QT_QPA_PLATFORM=xcb
@@ -38,7 +38,7 @@ read -r _ x y w h <"$work/out"
 hint=$(sed -n 2p "$work/out")
 
 # Rest the pointer on the control, as a user would.
-px=$((x + 30)) py=$((y + h / 2))
+px=$((x + (w / 2 < 30 ? w / 2 : 30))) py=$((y + h / 2))
 xdotool mousemove $((px - 20)) $py
 sleep 0.1
 xdotool mousemove $px $py
@@ -47,5 +47,5 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 sleep 0.3
-import-im6.q16 -window root -crop 360x200+90+230 +repage "$here/balloon.png"
+import-im6.q16 -window root -crop 840x500+0+140 +repage "$here/balloon.png"
 echo "wrote $here/balloon.png"

@@ -1,15 +1,15 @@
-// A small window whose controls have hints, with the main window's balloon settings: what the
-// desktop test points at and what the screenshot shows. Once it is on the screen it prints, for
+// The configuration window with the main window's balloon settings: what the desktop test
+// points at and what the screenshot shows. Once it is on the screen it prints, for
 // each control, its place, "control <x> <y> <width> <height>", and its hint on the next line.
 
 #include "app/BalloonHint1.h"
 #include "platform/Platform.h"
+#include "ui/ConfigDialog.h"
+#include "widgets/HelpContext.h"
 
 #include <QApplication>
-#include <QCheckBox>
-#include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QWidget>
 
 #include <cstdio>
@@ -25,24 +25,20 @@ int main(int argc, char** argv)
     // The balloon stays until the pointer leaves, however long a slow machine takes to look.
     scenaria::TApplicationHints::Instance().HintHidePause = 600000;
 
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Balloon hints"));
-    auto* layout = new QVBoxLayout(&window);
-    auto* cbHints = new QCheckBox(QStringLiteral("Show Hints"), &window);
-    cbHints->setChecked(true);
-    cbHints->setToolTip(
-        QStringLiteral("Select whether you want the program to show the Balloon Hints"));
-    auto* btOk = new QPushButton(QStringLiteral("OK"), &window);
-    btOk->setToolTip(QStringLiteral("Save the settings & close"));
-    layout->addWidget(cbHints);
-    layout->addWidget(btOk);
-    window.setGeometry(120, 330, 260, 90);
+    // The settings as a first start has them; the window shows them and stores nothing here.
+    // The help button at its top right has its balloon over the desktop, so that the desktop
+    // can be seen through the balloon's outline; the order's first choice has its balloon over
+    // the window itself.
+    scenaria::TfmConfig window(false, [](int) {});
+    QWidget* first = window.btHelp;
+    QWidget* second = window.rbSecuential;
     window.show();
+    // After showing: the window centres itself on the screen when it is shown.
+    window.move(0, 240);
     window.activateWindow();
 
     QTimer::singleShot(300, &window, [&] {
-        for (const QWidget* control :
-             {static_cast<QWidget*>(cbHints), static_cast<QWidget*>(btOk)}) {
+        for (const QWidget* control : {first, second}) {
             const QRect place(control->mapToGlobal(QPoint(0, 0)), control->size());
             std::printf("control %d %d %d %d\n%s\n", place.x(), place.y(), place.width(),
                         place.height(), qPrintable(control->toolTip()));

@@ -45,7 +45,7 @@ struct TBalloonSeen {
 
 class BalloonDesktop : public testing::TIsolatedTest {
 protected:
-    static constexpr int ScreenWidth = 800, ScreenHeight = 600;
+    static constexpr int ScreenWidth = 1024, ScreenHeight = 768;
     const TRgb Desk{40, 90, 160};
     const TRgb OtherDesk{200, 60, 30};
     const TRgb Fill{255, 255, 157}; // the main window's balloon colour
@@ -251,7 +251,7 @@ TEST_F(BalloonDesktop, HoveringAControlShowsItsHintInAShapedBalloon)
     const auto targets = OpenDemoWindow();
     ASSERT_EQ(targets.size(), 2u) << "the window did not come up";
     const THoverTarget* target = &targets[0];
-    const int px = target->X + 30, py = target->Y + target->Height / 2;
+    const int px = target->X + std::min(30, target->Width / 2), py = target->Y + target->Height / 2;
     PointAt(px, py);
     const auto seen = WaitForBalloon(target->Hint);
     ASSERT_TRUE(seen) << "no balloon with the control's hint";
@@ -295,7 +295,7 @@ TEST_F(BalloonDesktop, HoveringAControlShowsItsHintInAShapedBalloon)
     // Onto the next control: its own balloon, taken from the screen without the first one.
     SetDesktop(Desk);
     const THoverTarget& next = targets[1];
-    PointAt(next.X + 30, next.Y + next.Height / 2);
+    PointAt(next.X + std::min(30, next.Width / 2), next.Y + next.Height / 2);
     const auto second = WaitForBalloon(next.Hint);
     ASSERT_TRUE(second) << "no balloon for the second control";
     EXPECT_TRUE(WaitForBalloonGone(target->Hint));
@@ -328,7 +328,7 @@ TEST_F(BalloonDesktop, WithACompositorTheShadowIsTranslucent)
     const auto targets = OpenDemoWindow();
     ASSERT_EQ(targets.size(), 2u) << "the window did not come up";
     const THoverTarget* target = &targets[0];
-    const int px = target->X + 30, py = target->Y + target->Height / 2;
+    const int px = target->X + std::min(30, target->Width / 2), py = target->Y + target->Height / 2;
     PointAt(px, py);
     const auto seen = WaitForBalloon(target->Hint);
     ASSERT_TRUE(seen) << "no balloon with the control's hint";

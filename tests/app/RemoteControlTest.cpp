@@ -31,6 +31,7 @@ struct TRgb {
 };
 
 const char* const ConfigCaption = "Wallpaper Diduzavizo";
+const char* const ExplorerCaption = "Orlamby Bitmap Explorer";
 
 class RemoteControl : public testing::TIsolatedTest {
 protected:
@@ -279,6 +280,33 @@ TEST_F(RemoteControl, SecondStartOpensTheConfigurationAndLaterBringsItForward)
     const TRunResult next = Tool({"next"});
     EXPECT_EQ(next.ExitCode, 0) << next.Err;
     EXPECT_EQ(LastIndexLine(), "LastIndex=0");
+}
+
+TEST_F(RemoteControl, SecondStartWhileTheExplorerIsOpenBringsItForwardAndOpensNothing)
+{
+    StartProgram();
+    const TRunResult explore = Tool({"explore"});
+    ASSERT_EQ(explore.ExitCode, 0) << explore.Err;
+    const auto explorer = WaitForWindow(ExplorerCaption);
+    ASSERT_TRUE(explorer) << "scenarix-tool explore did not open the Explorer";
+
+    const Window cover = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 0, 0, 800, 600, 0, 0, 0);
+    XMapRaised(x_, cover);
+    XSync(x_, False);
+    ASSERT_TRUE(IsAbove(cover, *explorer));
+    EXPECT_EQ(SecondStart(), std::optional<int>(0));
+    bool raised = false;
+    for (int i = 0; i < 250 && !raised; ++i) {
+        raised = IsAbove(*explorer, cover);
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(raised) << "the open Explorer was not brought forward";
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(WindowsNamed(ExplorerCaption), std::vector<Window>{*explorer});
+    EXPECT_TRUE(WindowsNamed(ConfigCaption).empty()) << "a configuration dialog opened as well";
+    XDestroyWindow(x_, cover);
+    XSync(x_, False);
+    EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), settings_);
 }
 
 TEST_F(RemoteControl, ToolChangesReportsDeletesAndEndsTheRunningCopy)

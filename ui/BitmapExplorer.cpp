@@ -138,7 +138,7 @@ private:
 
 namespace {
 
-struct TButtonSpec {
+struct TToolButtonRow {
     QToolButton* TfmBitmap::*Field;
     const char* Name;
     const char* Caption;
@@ -147,7 +147,7 @@ struct TButtonSpec {
     int HelpContext;
 };
 
-const TButtonSpec ButtonSpecs[] = {
+const TToolButtonRow ToolButtonRows[] = {
     {&TfmBitmap::btSelect, "btSelect", "&Select", true,
      "Select Home Folder, where copied, moved and saved files will be placed", 201},
     {&TfmBitmap::btGoto, "btGoto", "&Goto", false, "Goto Home Dir or return to current dir", 202},
@@ -232,20 +232,20 @@ void TfmBitmap::CreateControls()
     auto* bar = new QHBoxLayout(Panel1);
     bar->setContentsMargins(2, 3, 2, 4);
     bar->setSpacing(0);
-    for (const TButtonSpec& spec : ButtonSpecs) {
+    for (const TToolButtonRow& row : ToolButtonRows) {
         auto* button = new QToolButton(Panel1);
-        button->setObjectName(QString::fromUtf8(spec.Name));
-        button->setText(QString::fromUtf8(spec.Caption));
-        button->setCheckable(spec.Toggle);
-        button->setToolTip(QString::fromUtf8(spec.Hint));
-        button->setFixedSize(spec.Field == &TfmBitmap::btWallpaper ? 55 : 46, 50);
+        button->setObjectName(QString::fromUtf8(row.Name));
+        button->setText(QString::fromUtf8(row.Caption));
+        button->setCheckable(row.Toggle);
+        button->setToolTip(QString::fromUtf8(row.Hint));
+        button->setFixedSize(row.Field == &TfmBitmap::btWallpaper ? 55 : 46, 50);
         button->setFocusPolicy(Qt::NoFocus);
         button->setIcon(ExplorerGlyph(button->objectName()));
         button->setIconSize(QSize(24, 24));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        SetHelpContext(button, spec.HelpContext);
+        SetHelpContext(button, row.HelpContext);
         bar->addWidget(button);
-        this->*spec.Field = button;
+        this->*row.Field = button;
     }
     bar->addStretch(1);
     // F1, or this button and then a click, opens the help page of a control.

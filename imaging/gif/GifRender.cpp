@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 namespace scenaria {
 
@@ -60,6 +61,42 @@ int Level(int value)
     const int level = (value >= 0 ? value + 25 : value - 25) / 51;
     return std::clamp(level, 0, 5);
 }
+
+// The transparent pixels' bits, gathered while a frame is rendered and handed to the frame when
+// rendering ends, also when a progress handler aborts part way.
+class TMaskBits {
+public:
+    using TKeep = std::function<void(std::vector<std::uint8_t> bits, bool anySet)>;
+
+    TMaskBits(int width, int height, bool build, TKeep keep)
+        : rowBytes_(TGIFMask::RowBytes(width)), build_(build), keep_(std::move(keep))
+    {
+        if (build_)
+            bits_.assign(std::size_t(rowBytes_) * std::size_t(height), 0);
+    }
+    ~TMaskBits()
+    {
+        if (build_)
+            keep_(std::move(bits_), anySet_);
+    }
+    TMaskBits(const TMaskBits&) = delete;
+    TMaskBits& operator=(const TMaskBits&) = delete;
+
+    bool Building() const { return build_; }
+    void Set(int x, int y)
+    {
+        bits_[std::size_t(y) * std::size_t(rowBytes_) + std::size_t(x / 8)] |=
+            std::uint8_t(0x80 >> (x % 8));
+        anySet_ = true;
+    }
+
+private:
+    int rowBytes_;
+    bool build_;
+    TKeep keep_;
+    std::vector<std::uint8_t> bits_;
+    bool anySet_ = false;
+};
 
 } // namespace
 
@@ -198,43 +235,19 @@ void TGIFSubImage::RenderPlain(TPixelGraphic& bitmap, bool buildMask)
     const int width = Width(), height = Height();
     const int transparentIndex =
         buildMask && graphicControl_ ? graphicControl_->TransparentColorIndex : -1;
-    const int rowBytes = TGIFMask::RowBytes(width);
-    std::vector<std::uint8_t> bits;
-    if (buildMask)
-        bits.assign(std::size_t(rowBytes) * std::size_t(height), 0);
-    bool anySet = false;
-    // The mask is kept even when a progress handler aborts part way.
-    struct TKeep {
-        TGIFSubImage& Frame;
-        std::vector<std::uint8_t>& Bits;
-        bool& AnySet;
-        bool Build;
-        ~TKeep()
-        {
-            if (Build)
-                Frame.KeepMask(std::move(Bits), AnySet);
-        }
-    } keep{*this, bits, anySet, buildMask};
+    TMaskBits mask(width, height, buildMask, [this](std::vector<std::uint8_t> bits, bool anySet) {
+        KeepMask(std::move(bits), anySet);
+    });
     for (int y = 0; y < height; ++y) {
         if (y % 32 == 0 && image_)
             image_->Progress(this, gpsRunning, y * 100 / height, RenderingText);
         const std::uint8_t* source = pixels_.data() + std::size_t(y) * width;
         std::copy(source, source + width, bitmap.ScanLine(y));
-        if (!buildMask)
+        if (!mask.Building())
             continue;
-        std::uint8_t* maskRow = bits.data() + std::size_t(y) * rowBytes;
-        std::uint8_t bit = 0x80;
-        for (int x = 0; x < width; ++x) {
-            if (source[x] == transparentIndex) {
-                *maskRow |= bit;
-                anySet = true;
-            }
-            bit >>= 1;
-            if (bit == 0) {
-                bit = 0x80;
-                ++maskRow;
-            }
-        }
+        for (int x = 0; x < width; ++x)
+            if (source[x] == transparentIndex)
+                mask.Set(x, y);
     }
 }
 
@@ -243,22 +256,9 @@ void TGIFSubImage::RenderDithered(TPixelGraphic& bitmap, bool buildMask)
     const int width = Width(), height = Height();
     const int transparentIndex =
         buildMask && graphicControl_ ? graphicControl_->TransparentColorIndex : -1;
-    const int rowBytes = TGIFMask::RowBytes(width);
-    std::vector<std::uint8_t> bits;
-    if (buildMask)
-        bits.assign(std::size_t(rowBytes) * std::size_t(height), 0);
-    bool anySet = false;
-    struct TKeep {
-        TGIFSubImage& Frame;
-        std::vector<std::uint8_t>& Bits;
-        bool& AnySet;
-        bool Build;
-        ~TKeep()
-        {
-            if (Build)
-                Frame.KeepMask(std::move(Bits), AnySet);
-        }
-    } keep{*this, bits, anySet, buildMask};
+    TMaskBits mask(width, height, buildMask, [this](std::vector<std::uint8_t> bits, bool anySet) {
+        KeepMask(std::move(bits), anySet);
+    });
 
     const TGIFColorMap& colors = ActiveColorMap();
     std::array<TGIFColor, 256> table{};
@@ -283,8 +283,7 @@ void TGIFSubImage::RenderDithered(TPixelGraphic& bitmap, bool buildMask)
             if (index == transparentIndex) {
                 for (int k = 0; k < 3; ++k)
                     level[k] = Level(component[k]);
-                bits[std::size_t(y) * rowBytes + x / 8] |= std::uint8_t(0x80 >> (x % 8));
-                anySet = true;
+                mask.Set(x, y);
             } else {
                 for (int k = 0; k < 3; ++k) {
                     const int value = component[k] + current[std::size_t(x) + 1][k] / 1024;

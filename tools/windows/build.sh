@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# The Windows build, cross compiled with mingw-w64 on Debian, and its tests under wine.
+#   tools/windows/build.sh [x86_64|i686|all] [build|test]     (default: all test)
+# Builds the imaging, GIF, core and platform libraries, scenarix-tool.exe, the library tests and
+# the Windows backend's tests; Qt has no MinGW build here, so there is no scenarix.exe.
+# libjpeg-turbo, libpng and giflib are built from Debian's own source packages of the versions
+# the Linux build uses, googletest from the googletest package; they are kept between runs in
+# SCENARIA_WINDOWS_CACHE (default ~/.cache/scenaria/windows). Build trees: build-windows-<arch>.
+set -euo pipefail
+
+arches=${1:-all}
+mode=${2:-test}
+case "$arches" in
+  all) arches="x86_64 i686" ;;
+  x86_64|i686) ;;
+  *) echo "usage: $0 [x86_64|i686|all] [build|test]" >&2; exit 2 ;;
+esac
+case "$mode" in build|test) ;; *) echo "usage: $0 [x86_64|i686|all] [build|test]" >&2; exit 2 ;; esac
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+cache=${SCENARIA_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/scenaria/windows}
+jobs=$(nproc)
+sudo=
+[ "$(id -u)" -ne 0 ] && sudo=sudo
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
+# Debian's source packages come through deb-src entries for the suites the machine installs from.
+add_source_entries() {
+  local list=/etc/apt/sources.list.d/scenaria-src.sources
+  [ -e "$list" ] && return 0
+  local suite
+  suite=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  $sudo tee "$list" >/dev/null <<SOURCES
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $suite $suite-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: $suite-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  updated=no
+}
+
+is_installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+install_packages() {
+  local packages=(cmake ninja-build ccache dpkg-dev nasm googletest libz-mingw-w64-dev
+    libjpeg62-turbo-dev libpng-dev libgif-dev)
+  local arch
+  for arch in $arches; do
+    packages+=("g++-mingw-w64-${arch//_/-}-posix" "gcc-mingw-w64-${arch//_/-}-posix")
+  done
+  if [ "$mode" = test ]; then
+    packages+=(wine wine64 xvfb xauth x11-utils x11-apps xdotool imagemagick)
+    # 32-bit programs need 32-bit wine, which lives in Debian's i386 architecture.
+    if [[ " $arches " == *" i686 "* ]]; then
+      dpkg --print-foreign-architectures | grep -qx i386 || { $sudo dpkg --add-architecture i386; updated=no; }
+      packages+=(wine32:i386)
+    fi
+  fi
+  add_source_entries
+  local missing=() p
+  for p in "${packages[@]}"; do is_installed "$p" || missing+=("$p"); done
+  [ ${#missing[@]} -eq 0 ] && [ "${updated:-yes}" = yes ] && return 0
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+wine32_available() {
+  is_installed wine32:i386
+}
+
+# shellcheck source=tools/windows/deps.sh
+. "$here/deps.sh"
+
+# A wine prefix of the build's own, made once, with no windows asking to install Mono or Gecko.
+start_wine() {
+  export WINEPREFIX=$1/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -e "$WINEPREFIX/system.reg" ]; then
+    DISPLAY= wineboot --init >/dev/null 2>&1
+  fi
+  wineserver -w
+}
+
+install_packages
+
+for arch in $arches; do
+  triple=$arch-w64-mingw32
+  deps=$(build_dependencies "$triple")
+  build=${SCENARIA_WINDOWS_BUILD_DIR:-$root/build-windows}-$arch
+  echo "=== Windows $arch: build ($build)"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+    -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DSCENARIA_MINGW_TRIPLE="$triple" \
+    -DSCENARIA_WINDOWS_DEPS="$deps" -DSCENARIA_WERROR="${SCENARIA_WERROR:-0}" -DSCENARIA_BENCH=OFF
+  cmake --build "$build" -j "$jobs"
+  [ "$mode" = test ] || continue
+  if [ "$arch" = i686 ] && ! wine32_available; then
+    echo "=== Windows i686: no 32-bit wine on this machine, so the build stands alone"
+    continue
+  fi
+  echo "=== Windows $arch: tests under wine"
+  start_wine "$build"
+  ctest --test-dir "$build" --output-on-failure -j "$jobs"
+  wineserver -k 2>/dev/null || true
+done

@@ -1,18 +1,9 @@
 #pragma once
-// Runs a program of the build (or any command) and collects its exit code and output.
+// Runs a program of the build (or any command) and collects its exit code and output. The
+// operating system's half lives in tests/support/<system>/RunProgram.cpp.
 
-#include <array>
-#include <cstdio>
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <stdexcept>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace scenaria::testing {
 
@@ -23,86 +14,15 @@ struct TRunResult {
 };
 
 // This process's environment with the given "NAME=value" entries added or replaced.
-inline std::vector<std::string> Environment(const std::vector<std::string>& extraEnv)
-{
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        env.emplace_back(*e);
-    for (const auto& extra : extraEnv) {
-        const std::string name = extra.substr(0, extra.find('=') + 1);
-        std::erase_if(env, [&name](const std::string& e) { return e.rfind(name, 0) == 0; });
-        env.push_back(extra);
-    }
-    return env;
-}
+std::vector<std::string> Environment(const std::vector<std::string>& extraEnv);
 
-// The null-terminated pointer array that exec and spawn take.
-inline std::vector<char*> Pointers(const std::vector<std::string>& strings)
-{
-    std::vector<char*> pointers;
-    for (const auto& s : strings)
-        pointers.push_back(const_cast<char*>(s.c_str()));
-    pointers.push_back(nullptr);
-    return pointers;
-}
+// Runs argv[0] (looked up on PATH when it has no folder) with the given extra environment
+// entries ("NAME=value") and returns once it has ended. Throws when it cannot be started.
+TRunResult RunProgram(const std::vector<std::string>& argv,
+                      const std::vector<std::string>& extraEnv = {});
 
-// Runs argv[0] (looked up on PATH when it has no "/") with the given extra environment
-// entries ("NAME=value") and returns once it has ended.
-inline TRunResult RunProgram(const std::vector<std::string>& argv,
-                             const std::vector<std::string>& extraEnv = {})
-{
-    int outPipe[2], errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe failed");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-
-    const std::vector<std::string> env = Environment(extraEnv);
-    std::vector<char*> args = Pointers(argv), envp = Pointers(env);
-
-    pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    TRunResult result;
-    if (rc != 0) {
-        ::close(outPipe[0]);
-        ::close(errPipe[0]);
-        throw std::runtime_error("cannot start " + argv[0]);
-    }
-    // Read both pipes to the end without letting either fill up.
-    std::array<pollfd, 2> fds{{{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}}};
-    int open = 2;
-    while (open > 0) {
-        if (::poll(fds.data(), fds.size(), -1) < 0)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? result.Out : result.Err).append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-inline std::string BuiltProgram(const std::string& name)
-{
-    return std::string(SCENARIA_BINARY_DIR) + "/bin/" + name;
-}
+// A program of this build by its name without extension.
+std::string BuiltProgram(const std::string& name);
 
 // scenarix-tool with the given arguments.
 inline TRunResult RunTool(const std::vector<std::string>& args,
@@ -112,62 +32,5 @@ inline TRunResult RunTool(const std::vector<std::string>& args,
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProgram(argv, extraEnv);
 }
-
-} // namespace scenaria::testing
-
-#include <chrono>
-#include <csignal>
-#include <optional>
-#include <thread>
-
-namespace scenaria::testing {
-
-// A program left running while the test goes on; killed when the object goes.
-class TBackgroundProgram {
-public:
-    TBackgroundProgram(const std::vector<std::string>& argv,
-                       const std::vector<std::string>& extraEnv = {})
-    {
-        const std::vector<std::string> env = Environment(extraEnv);
-        std::vector<char*> args = Pointers(argv), envp = Pointers(env);
-        if (::posix_spawnp(&pid_, args[0], nullptr, nullptr, args.data(), envp.data()) != 0)
-            throw std::runtime_error("cannot start " + argv[0]);
-    }
-    ~TBackgroundProgram()
-    {
-        if (!exitCode_) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    TBackgroundProgram(const TBackgroundProgram&) = delete;
-    TBackgroundProgram& operator=(const TBackgroundProgram&) = delete;
-
-    pid_t Pid() const { return pid_; }
-
-    // The exit code once the program has ended within the time given (-1: killed by a
-    // signal); nothing while it still runs.
-    std::optional<int> WaitFor(std::chrono::milliseconds timeout)
-    {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (!exitCode_) {
-            int status = 0;
-            const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-            if (r == pid_)
-                exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            else if (std::chrono::steady_clock::now() >= end)
-                break;
-            else
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return exitCode_;
-    }
-
-    void Signal(int signal) { ::kill(pid_, signal); }
-
-private:
-    pid_t pid_ = 0;
-    std::optional<int> exitCode_;
-};
 
 } // namespace scenaria::testing

@@ -2,14 +2,15 @@
 // A fresh folder per test, removed with everything in it afterwards, and the files the tests
 // read: their own data under tests/data and what the program under test wrote.
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
+#include <stdexcept>
 #include <string>
-#include <sys/wait.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace scenaria::testing {
 
@@ -17,11 +18,18 @@ class TTempDir {
 public:
     TTempDir()
     {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "scenaria-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("cannot create a temporary folder");
-        path_ = pattern;
+        // create_directory answers false for a name that exists, so a name is never shared.
+        std::random_device random;
+        const auto base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            auto candidate = base / ("scenaria-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec)) {
+                path_ = std::move(candidate);
+                return;
+            }
+        }
+        throw std::runtime_error("cannot create a temporary folder");
     }
     ~TTempDir()
     {
@@ -67,18 +75,15 @@ inline std::string ReadFile(const std::string& path)
 // Runs check() as an ordinary user: directly when the test is not root, otherwise in a child
 // process that has given up root (as "nobody"), since root may write read-only files and
 // enter any folder. Returns what check() returned.
-inline bool AsUnprivilegedUser(const std::function<bool()>& check)
-{
-    if (::geteuid() != 0)
-        return check();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0 && ::geteuid() != 0;
-        ::_exit(dropped && check() ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
-}
+bool AsUnprivilegedUser(const std::function<bool()>& check);
+
+// Makes a named pipe (a FIFO) at path: a file that blocks whoever opens it for reading until a
+// writer comes. False where the system has none in its file system.
+bool MakeFifo(const std::string& path);
+
+// Runs body in a child process whose files may not grow beyond limit bytes, the way a full
+// disk stops a write half way. Returns body's result, or -1 when the child did not end
+// normally or the system cannot set such a limit.
+int WithFileSizeLimit(std::uintmax_t limit, const std::function<int()>& body);
 
 } // namespace scenaria::testing

@@ -1,4 +1,4 @@
-#include "RunProgram.h"
+#include "BackgroundProgram.h"
 #include "TempDir.h"
 
 #include <fcntl.h>

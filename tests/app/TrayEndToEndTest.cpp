@@ -4,7 +4,7 @@
 #include "imaging/Canvas.h"
 #include "imaging/PixelGraphic.h"
 
-#include "RunProgram.h"
+#include "BackgroundProgram.h"
 #include "TempDir.h"
 #include "platform/PlatformTestSupport.h"
 

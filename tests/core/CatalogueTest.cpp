@@ -5,10 +5,8 @@
 #include "TempDir.h"
 
 #include <algorithm>
-#include <dirent.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace scenaria {
 namespace {
@@ -21,10 +19,8 @@ using ::testing::UnorderedElementsAre;
 std::vector<std::string> ListingOrder(const std::string& folder)
 {
     std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    while (const dirent* e = ::readdir(dir))
-        names.emplace_back(e->d_name);
-    ::closedir(dir);
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     return names;
 }
 

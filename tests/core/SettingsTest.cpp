@@ -4,8 +4,8 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 namespace scenaria {
 namespace {
@@ -174,9 +174,9 @@ TEST(Settings, RefusedWriteRaisesAndLeavesTheOldFile)
         TTempDir dir;
         const std::string file = dir.Write("scenarix.INI", original);
         LoadSettings({file, "/", "/", false}, 1);
-        ::chmod(file.c_str(), 0444);
+        std::filesystem::permissions(file, std::filesystem::perms(0444));
         if (readOnlyFolder)
-            ::chmod(dir.Path().c_str(), 0555);
+            std::filesystem::permissions(dir.Path(), std::filesystem::perms(0555));
         Settings.Delay = 6;
         bool raised = false;
         try {
@@ -184,7 +184,7 @@ TEST(Settings, RefusedWriteRaisesAndLeavesTheOldFile)
         } catch (const EIniFileException& e) {
             raised = std::string(e.what()) == "Unable to write to " + file;
         }
-        ::chmod(dir.Path().c_str(), 0755);
+        std::filesystem::permissions(dir.Path(), std::filesystem::perms(0755));
         return raised && ReadFile(file) == original;
     };
     EXPECT_TRUE(testing::AsUnprivilegedUser([&] { return refused(false); })) << "read-only file";

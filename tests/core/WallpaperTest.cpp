@@ -9,7 +9,6 @@
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace scenaria {
 namespace {
@@ -214,7 +213,7 @@ TEST_F(Composition, GifIsRefusedWithoutOpeningIt)
 {
     // Opening a pipe for reading would block: a call that touched the file would hang.
     const std::string gif = dir / "moving.GIF";
-    ASSERT_EQ(::mkfifo(gif.c_str(), 0600), 0);
+    ASSERT_TRUE(testing::MakeFifo(gif));
     Settings.ActiveDesktop = false;
     EXPECT_FALSE(SetWallpaper(platform, gif));
     ComReady = false;

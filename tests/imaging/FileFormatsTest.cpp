@@ -8,11 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace scenaria {
 namespace {
@@ -427,25 +423,18 @@ TEST(MessageBoxHookTest, DefaultsWithoutAHookAndReplacement)
 // Saves in a child process whose files may not grow beyond limit bytes, so that writing fails
 // half way the way a full disk makes it fail. Returns whether the save failed with a stream
 // write error.
-bool SaveFailsHalfWay(const TPixelGraphic& image, const std::string& file, rlim_t limit)
+bool SaveFailsHalfWay(const TPixelGraphic& image, const std::string& file, std::uintmax_t limit)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit small{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        try {
-            const_cast<TPixelGraphic&>(image).SaveToFile(file);
-        } catch (const EWriteError&) {
-            ::_exit(0);
-        } catch (...) {
-            ::_exit(2);
-        }
-        ::_exit(1);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
+    return testing::WithFileSizeLimit(limit, [&] {
+               try {
+                   const_cast<TPixelGraphic&>(image).SaveToFile(file);
+               } catch (const EWriteError&) {
+                   return 0;
+               } catch (...) {
+                   return 2;
+               }
+               return 1;
+           }) == 0;
 }
 
 TEST(SaveToFileTest, AFailedSaveLeavesNoNewFileAndKeepsAnOldOne)

@@ -1,7 +1,6 @@
 #include "RunProgram.h"
 #include "TempDir.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 namespace scenaria {
@@ -124,13 +123,11 @@ protected:
         dir.Write("pics/readme.txt");
         dir.Write("pics/Makefile");
         std::vector<std::string> listed;
-        DIR* d = ::opendir((dir / "pics").c_str());
-        while (const dirent* e = ::readdir(d)) {
-            const std::string n = e->d_name;
+        for (const auto& entry : std::filesystem::directory_iterator(dir / "pics")) {
+            const std::string n = entry.path().filename().string();
             if (n == "sea.jpg" || n == "hill.PNG" || n == "town.bmp")
                 listed.push_back(dir / ("pics/" + n));
         }
-        ::closedir(d);
         return listed;
     }
     std::string Ini(const std::string& keys)

@@ -65,7 +65,7 @@ std::string KeyOf(const std::string& line)
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName))
 {
-    std::ifstream in(fileName_, std::ios::binary);
+    std::ifstream in(Utf8Path(fileName_), std::ios::binary);
     if (!in)
         return;
     std::stringstream buffer;

@@ -3,16 +3,12 @@
 #include "core/Random.h"
 #include "core/Settings.h"
 
-#include <cerrno>
-#include <dirent.h>
+#include "platform/FileSystem.h"
+
 #include <filesystem>
-#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 
 namespace scenaria {
 
@@ -86,9 +82,7 @@ bool FolderExists(const std::string& path)
         return false;
     if (path.back() == '/' && path != "/")
         return false;
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
+    return IsSearchableFolder(path);
 }
 
 namespace {
@@ -102,49 +96,40 @@ public:
 
     void Search(const std::string& folder)
     {
-        // One read of the folder gives every name with its type: plain files, the bulk of any
-        // picture folder, and real folders need no further question; only links and file
-        // systems that do not say are asked with a stat.
-        std::vector<std::pair<std::string, unsigned char>> entries; // name, d_type
-        {
-            std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-            if (!dir)
-                return; // unreadable folders are passed over
-            // The open folder itself says who it is, without looking the path up again.
-            struct stat st {};
-            if (::fstat(::dirfd(dir.get()), &st) != 0 ||
-                !visited_.insert({st.st_dev, st.st_ino}).second)
-                return;
-            while (const dirent* entry = ::readdir(dir.get()))
-                entries.emplace_back(entry->d_name, entry->d_type);
-        }
+        auto listing = ReadFolder(folder);
+        if (!listing || !visited_.insert(listing->Id).second)
+            return; // unreadable folders are passed over
+        const auto& entries = listing->Entries;
 
-        const std::string prefix = folder.back() == '/' ? folder : folder + "/";
-        for (const auto& [name, type] : entries)
-            if (MatchesFileType(name, filesType_))
-                catalogue_.push_back(prefix + name);
+        const std::string prefix = folder.back() == Separator ? folder : folder + Separator;
+        for (const auto& entry : entries)
+            if (MatchesFileType(entry.Name, filesType_))
+                catalogue_.push_back(prefix + entry.Name);
 
         if (!recurse_)
             return;
-        for (const auto& [name, type] : entries) {
-            if (name.empty() || name[0] == '.')
-                continue; // hidden folders, "." and ".."
-            if (type == DT_DIR) {
-                Search(prefix + name);
-            } else if (type == DT_LNK || type == DT_UNKNOWN) {
-                const std::string path = prefix + name;
-                struct stat sub {};
-                if (::stat(path.c_str(), &sub) == 0 && S_ISDIR(sub.st_mode))
+        for (const auto& entry : entries) {
+            if (entry.Name.empty() || entry.Name[0] == '.')
+                continue; // hidden folders
+            // Plain files and real folders are known from the listing; only links and file
+            // systems that do not say are asked, so that a large folder costs one read.
+            if (entry.Kind == fekFolder) {
+                Search(prefix + entry.Name);
+            } else if (entry.Kind == fekAsk) {
+                const std::string path = prefix + entry.Name;
+                if (IsFolder(path))
                     Search(path);
             }
         }
     }
 
 private:
+    static constexpr char Separator = static_cast<char>(std::filesystem::path::preferred_separator);
+
     TCatalogue& catalogue_;
     int filesType_;
     bool recurse_;
-    std::set<std::pair<dev_t, ino_t>> visited_; // links must never make the search loop
+    std::set<TFolderId> visited_; // links must never make the search loop
 };
 
 } // namespace
@@ -156,12 +141,13 @@ void RebuildCatalogue(TCatalogue& catalogue, const TSettings& settings)
         if (!FolderExists(settings.Directory))
             throw std::runtime_error("Invalid starting directory");
         std::error_code ec;
-        std::string start = std::filesystem::absolute(settings.Directory, ec).lexically_normal();
+        auto start = std::filesystem::absolute(Utf8Path(settings.Directory), ec).lexically_normal();
         if (ec)
             return;
-        if (start.size() > 1 && start.back() == '/')
-            start.pop_back();
-        TFolderSearch(catalogue, settings.FilesType, settings.Subfolders).Search(start);
+        // "/pictures/" becomes "/pictures"; a root ("/", "C:\\") keeps its separator.
+        if (start.has_relative_path() && !start.has_filename())
+            start = start.parent_path();
+        TFolderSearch(catalogue, settings.FilesType, settings.Subfolders).Search(Utf8String(start));
     } catch (const std::exception&) {
         // The catalogue keeps what was found; nobody is told.
     }

@@ -1,15 +1,10 @@
 #include "core/IniFile.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
+#include "platform/FileSystem.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace scenaria {
 namespace {
@@ -70,7 +65,7 @@ std::string KeyOf(const std::string& line)
 
 TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName))
 {
-    std::ifstream in(fileName_, std::ios::binary);
+    std::ifstream in(Utf8Path(fileName_), std::ios::binary);
     if (!in)
         return;
     std::stringstream buffer;
@@ -150,7 +145,7 @@ void TIniFile::WriteString(const std::string& section, const std::string& key,
 
 namespace {
 
-// The name the temporary copy of UpdateFile gets: target + ".XXXXXX" filled in by mkstemp,
+// The name the temporary copy of UpdateFile gets: target + ".XXXXXX" (WriteFileAtomically),
 // whose letters are ASCII letters and digits.
 bool IsTemporaryCopyOf(const std::string& name, const std::string& target)
 {
@@ -166,26 +161,21 @@ bool IsTemporaryCopyOf(const std::string& name, const std::string& target)
     return true;
 }
 
-int RemoveTemporaryCopiesOf(const std::filesystem::path& target)
+int RemoveTemporaryCopiesOf(const std::string& target)
 {
-    namespace fs = std::filesystem;
-    const std::string name = target.filename().string();
-    fs::path folder = target.parent_path();
+    const std::filesystem::path path = Utf8Path(target);
+    const std::string name = Utf8String(path.filename());
+    std::filesystem::path folder = path.parent_path();
     if (folder.empty())
         folder = ".";
+    const auto listing = ReadFolder(Utf8String(folder));
+    if (!listing)
+        return 0;
     int removed = 0;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string entry = it->path().filename().string();
-        if (!IsTemporaryCopyOf(entry, name))
-            continue;
-        // lstat: a link of that name may point at anything, and a folder is no copy.
-        struct stat st {};
-        if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        if (::unlink(it->path().c_str()) == 0)
+    for (const auto& entry : listing->Entries)
+        if (IsTemporaryCopyOf(entry.Name, name) &&
+            RemoveRegularFile(Utf8String(folder / Utf8Path(entry.Name))))
             ++removed;
-    }
     return removed;
 }
 
@@ -196,59 +186,22 @@ int TIniFile::RemoveInterruptedWrites(const std::string& fileName)
     int removed = RemoveTemporaryCopiesOf(fileName);
     // UpdateFile writes beside the target of a link. (A second look at the same folder under
     // another spelling finds nothing more.)
-    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-        const std::string target = real;
-        std::free(real);
-        if (target != fileName)
-            removed += RemoveTemporaryCopiesOf(target);
-    }
+    const std::string target = ResolvedPath(fileName);
+    if (!target.empty() && target != fileName)
+        removed += RemoveTemporaryCopiesOf(target);
     return removed;
 }
 
 void TIniFile::UpdateFile() const
 {
-    const auto fail = [this]() { throw EIniFileException("Unable to write to " + fileName_); };
-
-    // A read-only settings file must stay unwritten, although the rename below would
-    // replace it without asking.
-    struct stat old {};
-    const bool exists = ::stat(fileName_.c_str(), &old) == 0;
-    if (exists && (!S_ISREG(old.st_mode) || ::access(fileName_.c_str(), W_OK) != 0))
-        fail();
-
     std::string text;
     const char* eol = crlf_ ? "\r\n" : "\n";
     for (const auto& line : lines_)
         text += line + eol;
-
-    // A settings file kept behind a symbolic link is replaced at the link's target, so that
-    // the link survives.
-    std::string target = fileName_;
-    if (exists) {
-        if (char* real = ::realpath(fileName_.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        fail();
-    bool ok = ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644) == 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        fail();
-    }
+    // A read-only settings file stays unwritten; one kept behind a symbolic link is replaced
+    // at the link's target, so that the link survives.
+    if (!WriteFileAtomically(fileName_, text))
+        throw EIniFileException("Unable to write to " + fileName_);
 }
 
 } // namespace scenaria

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "imaging/Canvas.h"
 #include "imaging/PixelGraphic.h"
+#include "platform/FileSystem.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -41,7 +42,7 @@ void PrepareSaveFolder(const IPlatform& platform)
     if (Settings.SaveFolder.empty() || Settings.SaveFolder != platform.DefaultSaveFolder())
         return;
     std::error_code ec;
-    std::filesystem::create_directories(Settings.SaveFolder, ec);
+    std::filesystem::create_directories(Utf8Path(Settings.SaveFolder), ec);
 }
 
 // stderr takes one line per failure; a file name or a library message may hold any character.

@@ -43,12 +43,21 @@ public:
         if (divisor_ == 1)
             return x;
         if (magic_ && x < (std::uint64_t{1} << 32))
-            return static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * magic_) >> 64);
+            return HighProduct(x, magic_);
         return x / divisor_;
     }
     std::uint64_t Divisor() const { return divisor_; }
 
 private:
+    // The upper 64 bits of x * m for x below 2^32, in 64-bit arithmetic alone (32-bit
+    // targets have no 128-bit integers): neither partial sum can overflow.
+    static std::uint64_t HighProduct(std::uint64_t x, std::uint64_t m)
+    {
+        const std::uint64_t high = x * (m >> 32);
+        const std::uint64_t low = x * (m & 0xFFFFFFFFu);
+        return (high + (low >> 32)) >> 32;
+    }
+
     std::uint64_t divisor_;
     std::uint64_t magic_ = 0;
 };

@@ -3,6 +3,8 @@
 
 #include "WinTestSupport.h"
 
+#include <gmock/gmock.h>
+
 #include "platform/win32/WinPlatform.h"
 
 #include <objbase.h>
@@ -97,8 +99,57 @@ TEST_F(RecycleBinTest, FileLeavesItsFolderForTheRecycleBin)
     const auto items = RecycleBinItems(why);
     if (!items)
         GTEST_SKIP() << why << "; the file left its folder, but where it went cannot be seen";
-    EXPECT_NE(std::find(items->begin(), items->end(), name), items->end())
-        << "the recycle bin does not list " << name << ": deleted for good?";
+    EXPECT_THAT(*items, ::testing::Contains(name)) << "not in the recycle bin: deleted for good?";
+}
+
+// Sets a variable that child processes inherit, for the object's lifetime.
+class TInheritedVariable {
+public:
+    TInheritedVariable(const char* name, const char* value) : name_(name)
+    {
+        char old[4096];
+        const DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+        if (length > 0 && length < sizeof old)
+            saved_ = std::string(old, length);
+        SetEnvironmentVariableA(name, value);
+    }
+    ~TInheritedVariable()
+    {
+        SetEnvironmentVariableA(name_.c_str(), saved_ ? saved_->c_str() : nullptr);
+    }
+    TInheritedVariable(const TInheritedVariable&) = delete;
+    TInheritedVariable& operator=(const TInheritedVariable&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+TEST_F(RecycleBinTest, FileTheBinCannotTakeIsNotDestroyed)
+{
+    // Wine keeps its recycle bin in the freedesktop.org trash under XDG_DATA_HOME; a child that
+    // sees a folder there that cannot be made has no recycle bin at all. The shell would then
+    // destroy the file for good, unless asked first; with nobody to answer, it stays.
+    const std::string file = folder / "keep me.bmp";
+    WriteFileBytes(file, "BM");
+    TChildRun child;
+    {
+        const TInheritedVariable noTrash("XDG_DATA_HOME", "/proc/scenaria-no-trash");
+        child = RunChild({ChildRecycle, file});
+    }
+    ASSERT_TRUE(child.Ended);
+    if (child.ExitCode == 0 && !FileExists(file)) {
+        std::string why;
+        const auto items = RecycleBinItems(why);
+        const bool recycled =
+            items && std::find(items->begin(), items->end(), "keep me.bmp") != items->end();
+        ASSERT_TRUE(recycled) << "the file was destroyed: it is neither in its folder nor in the "
+                                 "recycle bin";
+        GTEST_SKIP() << "wine found a recycle bin although XDG_DATA_HOME named none; the case "
+                        "of a missing bin cannot be made here";
+    }
+    EXPECT_EQ(child.ExitCode, 1u);
+    EXPECT_TRUE(FileExists(file)) << "the file was destroyed for good";
 }
 
 TEST_F(RecycleBinTest, WhatCannotBeRecycledIsLeftAlone)

@@ -5,7 +5,9 @@
 
 #include "platform/RemoteControl.h"
 #include "platform/SingleInstance.h"
+#include "platform/win32/WinPlatform.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace scenaria::testing {
@@ -19,6 +21,14 @@ int RunSecondCopyChild(const std::string& programFileName)
         return 0;
     }
     return static_cast<int>(FirstCopyExit);
+}
+
+int RunRecycleChild(const std::string& file)
+{
+    TWinPlatform platform;
+    const TPlatformStatus status = platform.DeleteToRecycleBin(file);
+    std::printf("%s\n", status.Ok ? "recycled" : status.Error.c_str());
+    return status.Ok ? 0 : 1;
 }
 
 TChildRun RunChild(const std::vector<std::string>& arguments, std::chrono::milliseconds limit)
@@ -72,6 +82,8 @@ int main(int argc, char** argv)
     using namespace scenaria::testing;
     if (argc == 3 && std::strcmp(argv[1], ChildSecondCopy) == 0)
         return RunSecondCopyChild(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], ChildRecycle) == 0)
+        return RunRecycleChild(argv[2]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

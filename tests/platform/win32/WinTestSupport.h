@@ -212,4 +212,8 @@ inline constexpr const char* ChildSecondCopy = "--scenaria-child-second-copy";
 inline constexpr DWORD FirstCopyExit = 3;
 int RunSecondCopyChild(const std::string& programFileName);
 
+// Moves the file to the recycle bin from a process of its own; ends with 0 when that succeeded.
+inline constexpr const char* ChildRecycle = "--scenaria-child-recycle";
+int RunRecycleChild(const std::string& file);
+
 } // namespace scenaria::testing

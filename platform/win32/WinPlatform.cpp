@@ -167,13 +167,15 @@ std::string TWinPlatform::DefaultSaveFolder() const
 
 bool TWinPlatform::InitializeDesktop()
 {
+    // Asked again, the answer stays the first one's.
     if (comInitialized_)
-        return true;
+        return desktopReady_;
     const HRESULT result = CoInitialize(nullptr);
     // S_FALSE (already initialised on this thread) still wants its CoUninitialize, but only
     // S_OK makes the desktop usable.
     comInitialized_ = SUCCEEDED(result);
-    return result == S_OK;
+    desktopReady_ = result == S_OK;
+    return desktopReady_;
 }
 
 void TWinPlatform::FinalizeDesktop()
@@ -182,6 +184,7 @@ void TWinPlatform::FinalizeDesktop()
     if (comInitialized_)
         CoUninitialize();
     comInitialized_ = false;
+    desktopReady_ = false;
 }
 
 TScreenFacts TWinPlatform::ScreenFacts() const

@@ -104,5 +104,16 @@ TEST(WinFolders, HomeAndDataFoldersAreTheUsersProfileFolders)
     EXPECT_EQ(StateHome(), localAppData);
 }
 
+TEST(WinFolders, HelpWithoutItsFilesSaysWhichIsMissing)
+{
+    // The test program has no help beside it: the help viewer is not started for nothing.
+    TWinPlatform platform;
+    const std::string program = ThisProgram();
+    const std::string folder = program.substr(0, program.find_last_of('\\'));
+    const TPlatformStatus status = platform.ShowHelp(0);
+    EXPECT_FALSE(status.Ok);
+    EXPECT_EQ(status.Error, "help: " + folder + "\\scenarix.hlp is missing");
+}
+
 } // namespace
 } // namespace scenaria::testing

@@ -227,5 +227,63 @@ TEST_F(InstallTest, ActiveDesktopWithoutComReachesNothing)
     EXPECT_EQ(DeskWallpaper(), before);
 }
 
+TEST(WinDesktop, ActiveDesktopIsUsableOnlyWhereThisCallStartedCom)
+{
+    // As at start-up: only a CoInitialize of its own that returned S_OK makes Active Desktop
+    // usable; each successful one is balanced once, and nobody else's is undone.
+    std::thread([] {
+        TWinPlatform platform;
+        EXPECT_TRUE(platform.InitializeDesktop());
+        EXPECT_TRUE(platform.InitializeDesktop()) << "a second call changed its answer";
+        platform.FinalizeDesktop();
+        platform.FinalizeDesktop();
+        // Balanced: this thread is back to no COM at all.
+        EXPECT_EQ(CoInitialize(nullptr), S_OK);
+        CoUninitialize();
+    }).join();
+
+    std::thread([] {
+        ASSERT_EQ(CoInitialize(nullptr), S_OK);
+        {
+            TWinPlatform platform;
+            EXPECT_FALSE(platform.InitializeDesktop()) << "S_FALSE counted as ready";
+            EXPECT_FALSE(platform.InitializeDesktop()) << "a second call changed its answer";
+        }
+        // The caller's own initialisation survives the platform's end.
+        EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+        CoUninitialize();
+        CoUninitialize();
+    }).join();
+
+    std::thread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        {
+            TWinPlatform platform;
+            EXPECT_FALSE(platform.InitializeDesktop()) << "another apartment counted as ready";
+        }
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_FALSE)
+            << "the caller's COM was undone";
+        CoUninitialize();
+        CoUninitialize();
+    }).join();
+}
+
+TEST(WinDesktop, ScreenIsTheSystemsUnlessTheEnvironmentNamesOne)
+{
+    const TWinPlatform platform;
+    _putenv_s("SCENARIA_SCREEN", "1024x768x8");
+    const TScreenFacts named = platform.ScreenFacts();
+    EXPECT_EQ(named.Width, 1024);
+    EXPECT_EQ(named.Height, 768);
+    EXPECT_EQ(named.BitsPerPixel, 8);
+    for (const char* malformed : {"1024x768", "1024x768x8x", "0x768x8", "1024*768*8"}) {
+        _putenv_s("SCENARIA_SCREEN", malformed);
+        const TScreenFacts system = platform.ScreenFacts();
+        EXPECT_EQ(system.Width, GetSystemMetrics(SM_CXSCREEN)) << malformed;
+        EXPECT_EQ(system.Height, GetSystemMetrics(SM_CYSCREEN)) << malformed;
+    }
+    _putenv_s("SCENARIA_SCREEN", "");
+}
+
 } // namespace
 } // namespace scenaria::testing

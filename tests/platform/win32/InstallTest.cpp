@@ -135,6 +135,39 @@ TEST_F(InstallTest, ClassicWritesTheDesktopValuesAndTheSystemShowsTheFile)
     EXPECT_EQ(RegistryText(*DesktopValue("Wallpaper")), second);
 }
 
+TEST_F(InstallTest, ClassicOnWindows98AlsoWritesWallpaperStyleZero)
+{
+    // Wine reports the Windows version that its settings name for a program file: a copy of
+    // this program under a name of its own is told it runs on Windows 98 (4.10).
+    const std::string child = folder / "scx-win98.exe";
+    ASSERT_TRUE(CopyFileA(ThisProgram().c_str(), child.c_str(), TRUE));
+    const std::string appKey = "Software\\Wine\\AppDefaults\\scx-win98.exe";
+    const TRegistryValueGuard version(HKEY_CURRENT_USER, appKey, "Version");
+    WriteRegistryValue(HKEY_CURRENT_USER, appKey.c_str(), "Version", StringValue("win98"));
+    WriteRegistryValue(HKEY_CURRENT_USER, DesktopKey, "WallpaperStyle", StringValue("2"));
+
+    const TChildRun centred = RunChildAs(child, {ChildClassic, picture, "0"});
+    ASSERT_TRUE(centred.Ended);
+    if (centred.ExitCode < ChildWin98)
+        GTEST_SKIP() << "this system cannot present itself as Windows 98 to a program (exit "
+                     << centred.ExitCode << ")";
+    EXPECT_EQ(centred.ExitCode, ChildWin98) << "the installation failed";
+    EXPECT_EQ(DesktopValue("TileWallpaper")->Bytes, StringValue("0").Bytes);
+    ASSERT_TRUE(DesktopValue("WallpaperStyle"));
+    EXPECT_EQ(DesktopValue("WallpaperStyle")->Bytes, StringValue("0").Bytes);
+    // Told without a broadcast, so this process's own view of the parameter stays as it was;
+    // the user's profile has the file.
+    ASSERT_TRUE(DesktopValue("Wallpaper"));
+    EXPECT_EQ(RegistryText(*DesktopValue("Wallpaper")), picture);
+
+    const TChildRun tiled = RunChildAs(child, {ChildClassic, picture, "1"});
+    ASSERT_TRUE(tiled.Ended);
+    EXPECT_EQ(tiled.ExitCode, ChildWin98);
+    EXPECT_EQ(DesktopValue("TileWallpaper")->Bytes, StringValue("1").Bytes);
+    EXPECT_EQ(DesktopValue("WallpaperStyle")->Bytes, StringValue("0").Bytes)
+        << "stretching is composed, never left to the system";
+}
+
 // Whether this system's shell makes the Active Desktop object, and if not, with what result.
 HRESULT ActiveDesktopOffered()
 {

@@ -31,9 +31,24 @@ int RunRecycleChild(const std::string& file)
     return status.Ok ? 0 : 1;
 }
 
+int RunClassicChild(const std::string& file, const std::string& tiled)
+{
+    TWinPlatform platform;
+    const TPlatformStatus status = platform.InstallClassic(file, tiled == "1");
+    if (!status.Ok)
+        std::printf("%s\n", status.Error.c_str());
+    return (status.Ok ? 0 : 1) + (platform.Win98Style() ? static_cast<int>(ChildWin98) : 0);
+}
+
 TChildRun RunChild(const std::vector<std::string>& arguments, std::chrono::milliseconds limit)
 {
-    std::wstring commandLine = L"\"" + Wide(ThisProgram()) + L"\"";
+    return RunChildAs(ThisProgram(), arguments, limit);
+}
+
+TChildRun RunChildAs(const std::string& program, const std::vector<std::string>& arguments,
+                     std::chrono::milliseconds limit)
+{
+    std::wstring commandLine = L"\"" + Wide(program) + L"\"";
     for (const auto& argument : arguments)
         commandLine += L" \"" + Wide(argument) + L"\"";
     STARTUPINFOW startup{};
@@ -84,6 +99,8 @@ int main(int argc, char** argv)
         return RunSecondCopyChild(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], ChildRecycle) == 0)
         return RunRecycleChild(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], ChildClassic) == 0)
+        return RunClassicChild(argv[2], argv[3]);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

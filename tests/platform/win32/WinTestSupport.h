@@ -202,6 +202,9 @@ struct TChildRun {
 // window of this process while it waits.
 TChildRun RunChild(const std::vector<std::string>& arguments,
                    std::chrono::milliseconds limit = std::chrono::seconds(60));
+// The same with a copy of this program stored elsewhere.
+TChildRun RunChildAs(const std::string& program, const std::vector<std::string>& arguments,
+                     std::chrono::milliseconds limit = std::chrono::seconds(60));
 
 // The child modes, chosen by the first argument; main() hands them the process.
 inline constexpr const char* ChildSecondCopy = "--scenaria-child-second-copy";
@@ -215,5 +218,11 @@ int RunSecondCopyChild(const std::string& programFileName);
 // Moves the file to the recycle bin from a process of its own; ends with 0 when that succeeded.
 inline constexpr const char* ChildRecycle = "--scenaria-child-recycle";
 int RunRecycleChild(const std::string& file);
+
+// Installs the file the classic way, tiled when the flag is "1". Ends with 0 when that succeeded,
+// 1 when not, plus ChildWin98 when the child found itself on the Windows 98 family.
+inline constexpr const char* ChildClassic = "--scenaria-child-classic";
+inline constexpr DWORD ChildWin98 = 10;
+int RunClassicChild(const std::string& file, const std::string& tiled);
 
 } // namespace scenaria::testing

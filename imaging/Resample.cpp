@@ -42,8 +42,14 @@ public:
     {
         if (divisor_ == 1)
             return x;
-        if (magic_ && x < (std::uint64_t{1} << 32))
-            return static_cast<std::uint64_t>((static_cast<unsigned __int128>(x) * magic_) >> 64);
+        if (magic_ && x < (std::uint64_t{1} << 32)) {
+            // The upper half of the 128-bit product x * magic, from two 64-bit products, as
+            // 32-bit targets have no 128-bit integers: neither product nor their sum overflows
+            // while x is below 2^32.
+            const std::uint64_t high = x * (magic_ >> 32);
+            const std::uint64_t low = x * (magic_ & 0xFFFFFFFFu);
+            return (high + (low >> 32)) >> 32;
+        }
         return x / divisor_;
     }
     std::uint64_t Divisor() const { return divisor_; }

@@ -138,7 +138,7 @@ def main():
         print("MISSING: the Windows build's scenarix-tool.exe is not at %s" % tool,
               file=sys.stderr)
         return 2
-    missing = [p for p in [options.wine, "wineserver", "Xvfb", "import-im6.q16"]
+    missing = [p for p in [options.wine, "wineserver", "Xvfb", "xwininfo", "import-im6.q16"]
                if not shutil.which(p)]
     if missing:
         print("MISSING: %s" % ", ".join(missing), file=sys.stderr)

@@ -80,8 +80,13 @@ bool FolderExists(const std::string& path)
 {
     if (path.empty())
         return false;
-    if (path.back() == '/' && path != "/")
-        return false;
+    // A trailing separator counts as missing, except on a root: "/", or a drive such as "C:\".
+    const char last = path.back();
+    if (last == '/' || last == static_cast<char>(std::filesystem::path::preferred_separator)) {
+        const bool driveRoot = path.size() <= 3 && path.size() >= 2 && path[1] == ':';
+        if (path != "/" && !driveRoot)
+            return false;
+    }
     return IsSearchableFolder(path);
 }
 

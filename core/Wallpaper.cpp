@@ -22,9 +22,13 @@ TWallpaperFailure LastWallpaperFailure = wfNone;
 
 namespace {
 
+// Where a folder ends: '/' everywhere, and the system's own separator ('\\' on Windows).
+constexpr char Separators[] = {'/', static_cast<char>(std::filesystem::path::preferred_separator),
+                               '\0'};
+
 std::string UpperExtension(const std::string& fileName)
 {
-    const auto slash = fileName.rfind('/');
+    const auto slash = fileName.find_last_of(Separators);
     const auto dot = fileName.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
@@ -64,7 +68,8 @@ void SaveTemporaryBitmap(const IPlatform& platform, TPixelGraphic& image, const 
 
 std::string TemporaryBitmapPath()
 {
-    return Settings.SaveFolder + "/" + TemporaryBitmapName;
+    return Settings.SaveFolder + static_cast<char>(std::filesystem::path::preferred_separator) +
+           TemporaryBitmapName;
 }
 
 long double RoundToReal48(long double x)

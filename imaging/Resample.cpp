@@ -42,19 +42,22 @@ public:
     {
         if (divisor_ == 1)
             return x;
-        if (magic_ && x < (std::uint64_t{1} << 32)) {
-            // The upper half of the 128-bit product x * magic, from two 64-bit products, as
-            // 32-bit targets have no 128-bit integers: neither product nor their sum overflows
-            // while x is below 2^32.
-            const std::uint64_t high = x * (magic_ >> 32);
-            const std::uint64_t low = x * (magic_ & 0xFFFFFFFFu);
-            return (high + (low >> 32)) >> 32;
-        }
+        if (magic_ && x < (std::uint64_t{1} << 32))
+            return HighProduct(x, magic_);
         return x / divisor_;
     }
     std::uint64_t Divisor() const { return divisor_; }
 
 private:
+    // The upper 64 bits of x * m for x below 2^32, in 64-bit arithmetic alone (32-bit
+    // targets have no 128-bit integers): neither partial sum can overflow.
+    static std::uint64_t HighProduct(std::uint64_t x, std::uint64_t m)
+    {
+        const std::uint64_t high = x * (m >> 32);
+        const std::uint64_t low = x * (m & 0xFFFFFFFFu);
+        return (high + (low >> 32)) >> 32;
+    }
+
     std::uint64_t divisor_;
     std::uint64_t magic_ = 0;
 };

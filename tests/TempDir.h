@@ -45,7 +45,11 @@ public:
     TTempDir& operator=(const TTempDir&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // A path below the folder, with the system's own separators as the program spells them.
+    std::string operator/(const std::string& name) const
+    {
+        return (path_ / std::filesystem::path(name).make_preferred()).string();
+    }
 
     // Writes a file (creating its folders) and returns its full path.
     std::string Write(const std::string& name, const std::string& content = {}) const

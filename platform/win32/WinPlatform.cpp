@@ -57,10 +57,14 @@ public:
         return TPlatformStatus::Success();
     }
 
-    // A REG_SZ of one decimal digit, stored without a terminating null.
+    // A REG_SZ of one decimal digit, handed over as one byte without its terminating null.
+    // The NT family looks at the byte after the data and counts a null there as the string's
+    // terminator, so the digit is followed by one: what is stored must not depend on whatever
+    // lies beyond a lone char.
     TPlatformStatus SetDigit(const char* name, char digit)
     {
-        if (RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(&digit), 1) !=
+        const char text[2] = {digit, '\0'};
+        if (RegSetValueExA(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 1) !=
             ERROR_SUCCESS)
             return TPlatformStatus::Abandoning(std::string("Failed to set data for '") + name +
                                                "'");
@@ -163,13 +167,15 @@ std::string TWinPlatform::DefaultSaveFolder() const
 
 bool TWinPlatform::InitializeDesktop()
 {
+    // Asked again, the answer stays the first one's.
     if (comInitialized_)
-        return true;
+        return desktopReady_;
     const HRESULT result = CoInitialize(nullptr);
     // S_FALSE (already initialised on this thread) still wants its CoUninitialize, but only
     // S_OK makes the desktop usable.
     comInitialized_ = SUCCEEDED(result);
-    return result == S_OK;
+    desktopReady_ = result == S_OK;
+    return desktopReady_;
 }
 
 void TWinPlatform::FinalizeDesktop()
@@ -178,6 +184,7 @@ void TWinPlatform::FinalizeDesktop()
     if (comInitialized_)
         CoUninitialize();
     comInitialized_ = false;
+    desktopReady_ = false;
 }
 
 TScreenFacts TWinPlatform::ScreenFacts() const

@@ -36,6 +36,9 @@ private:
     std::string programPath_;
     bool win98Style_ = false;
     bool comInitialized_ = false;
+    // CoInitialize returned S_OK: a call that merely joined COM already started on this thread
+    // (S_FALSE) still wants balancing, but leaves Active Desktop unused.
+    bool desktopReady_ = false;
     void* owner_ = nullptr;
 };
 

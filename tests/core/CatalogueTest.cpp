@@ -65,6 +65,7 @@ TEST(FolderExists, Rules)
     EXPECT_TRUE(FolderExists("/"));
     EXPECT_TRUE(FolderExists(dir / "sub"));
     EXPECT_FALSE(FolderExists(dir / "sub/")) << "a trailing slash counts as missing";
+    EXPECT_FALSE(FolderExists(dir / "sub" + "/")) << "whichever separator ends it";
     EXPECT_FALSE(FolderExists(dir / "sub/file.bmp"));
     EXPECT_FALSE(FolderExists(dir / "none"));
 }

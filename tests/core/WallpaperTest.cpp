@@ -45,7 +45,10 @@ protected:
         WallpaperShown = false;
         LastShown.clear();
     }
-    std::string Temp() const { return Settings.SaveFolder + "/~scxtmp.bmp"; }
+    std::string Temp() const
+    {
+        return (std::filesystem::path(Settings.SaveFolder) / "~scxtmp.bmp").string();
+    }
 
     TTempDir dir;
     TFakePlatform platform;

@@ -342,7 +342,7 @@ std::optional<TOracle> SuiteFrames(const fs::path& file)
             break;
         png_image image{};
         image.version = PNG_IMAGE_VERSION;
-        if (!png_image_begin_read_from_file(&image, png.c_str()))
+        if (!png_image_begin_read_from_file(&image, png.string().c_str()))
             return std::nullopt;
         image.format = PNG_FORMAT_RGBA;
         TBytes rgba(PNG_IMAGE_SIZE(image));

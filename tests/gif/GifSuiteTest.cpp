@@ -52,7 +52,7 @@ TCanvas ReadPng(const fs::path& path)
 {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
+    if (!png_image_begin_read_from_file(&image, path.string().c_str()))
         throw std::runtime_error("cannot read " + path.string());
     image.format = PNG_FORMAT_RGBA;
     TCanvas canvas{int(image.width), int(image.height), TBytes(PNG_IMAGE_SIZE(image))};
@@ -277,7 +277,7 @@ TEST(GifSuitePeterdn, EveryFrameShowsItsPixels)
 std::optional<std::vector<TBytes>> DecodeWithGiflib(const fs::path& path)
 {
     int error = 0;
-    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    GifFileType* gif = DGifOpenFileName(path.string().c_str(), &error);
     if (!gif)
         return std::nullopt;
     std::optional<std::vector<TBytes>> images;

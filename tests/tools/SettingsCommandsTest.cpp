@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace scenaria {
 namespace {
 
@@ -14,6 +16,12 @@ std::vector<std::string> QuietEnv(const TTempDir& dir)
 {
     return {"HOME=" + (dir / "home"), "XDG_CONFIG_HOME=" + (dir / "config"),
             "XDG_CACHE_HOME=" + (dir / "cache"), "temp="};
+}
+
+// A path as the catalogue spells it, with this system's own separators.
+std::string Native(const std::string& path)
+{
+    return std::filesystem::path(path).make_preferred().string();
 }
 
 std::vector<std::string> Lines(const std::string& text)
@@ -126,7 +134,7 @@ protected:
         for (const auto& entry : std::filesystem::directory_iterator(dir / "pics")) {
             const std::string n = entry.path().filename().string();
             if (n == "sea.jpg" || n == "hill.PNG" || n == "town.bmp")
-                listed.push_back(dir / ("pics/" + n));
+                listed.push_back(Native(dir / ("pics/" + n)));
         }
         return listed;
     }
@@ -214,9 +222,9 @@ TEST_F(ToolCatalogue, FileTypesAndSubfolders)
     dir.Write("pics/sub/c.jpg");
     dir.Write("pics/.hidden/d.jpg");
     const auto gifOnly = RunTool({"catalogue", "--ini", Ini("FilesType=5\n")});
-    EXPECT_EQ(gifOnly.Out, dir / "pics/a.gif" + "\n");
+    EXPECT_EQ(gifOnly.Out, Native(dir / "pics/a.gif") + "\n");
     const auto all = RunTool({"catalogue", "--ini", Ini("FilesType=0\nSubfolders=1\n")});
-    EXPECT_EQ(all.Out, dir / "pics/b.jpg" + "\n" + dir / "pics/sub/c.jpg" + "\n");
+    EXPECT_EQ(all.Out, Native(dir / "pics/b.jpg") + "\n" + Native(dir / "pics/sub/c.jpg") + "\n");
     const auto none = RunTool({"catalogue", "--ini", Ini("FilesType=13\n")});
     EXPECT_EQ(none.ExitCode, 0);
     EXPECT_EQ(none.Out, "");

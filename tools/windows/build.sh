@@ -100,6 +100,10 @@ for arch in $arches; do
   deps=$(build_dependencies "$triple")
   build=${SCENARIA_WINDOWS_BUILD_DIR:-$root/build-windows}-$arch
   echo "=== Windows $arch: build ($build)"
+  # Libraries found under another dependency prefix would stay in the cache; start afresh.
+  if [ -e "$build/CMakeCache.txt" ] && grep -F "$cache/" "$build/CMakeCache.txt" | grep -qvF "$deps"; then
+    rm -f "$build/CMakeCache.txt"
+  fi
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DSCENARIA_MINGW_TRIPLE="$triple" \
     -DSCENARIA_WINDOWS_DEPS="$deps" -DSCENARIA_WERROR="${SCENARIA_WERROR:-0}" -DSCENARIA_BENCH=OFF

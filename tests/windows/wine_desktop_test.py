@@ -216,9 +216,7 @@ def main():
         for number, (name, picture, installed, expected, keep) in enumerate(steps, 1):
             code, out, err = wine.Run(str(tool), "wallpaper", WindowsSpelling(picture),
                                       "--ini", WindowsSpelling(ini))
-            # The temporary bitmap's name is the save folder joined with "/".
-            want_file = (WindowsSpelling(save) + "/~scxtmp.bmp") if installed else \
-                WindowsSpelling(picture)
+            want_file = WindowsSpelling(installed or picture)
             want_out = "installer: classic\nfile: %s\ntiled: 1\n" % want_file
             values = {v: wine.Query(WALLPAPER_KEY, v)
                       for v in ("Wallpaper", "TileWallpaper", "WallpaperStyle")}

@@ -61,7 +61,7 @@ install_packages() {
     packages+=("g++-mingw-w64-${arch//_/-}-posix" "gcc-mingw-w64-${arch//_/-}-posix")
   done
   if [ "$mode" = test ]; then
-    packages+=(wine wine64 xvfb xauth x11-utils x11-apps xdotool imagemagick)
+    packages+=(wine wine64 xvfb xauth x11-utils x11-apps xdotool imagemagick python3-pil)
     # 32-bit programs need 32-bit wine, which lives in Debian's i386 architecture.
     if [[ " $arches " == *" i686 "* ]]; then
       dpkg --print-foreign-architectures | grep -qx i386 || { $sudo dpkg --add-architecture i386; updated=no; }
@@ -116,5 +116,10 @@ for arch in $arches; do
   echo "=== Windows $arch: tests under wine"
   start_wine "$build"
   ctest --test-dir "$build" --output-on-failure -j "$jobs"
+  echo "=== Windows $arch: scenarix-tool.exe against the Linux build's scenarix-tool"
+  /usr/bin/python3 "$root/tests/windows/compare_with_linux.py" \
+    "${SCENARIA_BUILD_DIR:-$root/build}/bin/scenarix-tool" "$build/bin/scenarix-tool.exe"
+  echo "=== Windows $arch: the wallpaper on wine's desktop"
+  /usr/bin/python3 "$root/tests/windows/wine_desktop_test.py" "$build/bin/scenarix-tool.exe"
   wineserver -k 2>/dev/null || true
 done

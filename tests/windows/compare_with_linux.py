@@ -278,16 +278,23 @@ def BatchArgument(text):
     return '"%s"' % text
 
 
+def ReadCode(path):
+    try:
+        return int(path.read_text().strip())
+    except (OSError, ValueError):
+        return None
+
+
 def RunBatches(cases, windows, work, jobs):
     """Runs the Windows side of the cases through batch files of cmd.exe, a few in parallel:
     a process started inside wine costs half of one started from outside. Returns the results
     in the order of the cases."""
     folder = work / "batches"
     folder.mkdir(exist_ok=True)
-    chunks = [list(range(len(cases)))[n::jobs] for n in range(jobs)]
     local = lambda name: folder / name
     spelled = lambda name: windows.Roots["batches"] + "\\" + name
-    for number, chunk in enumerate(chunks):
+
+    def Write(name, chunk):
         lines = ["@echo off"]
         for index in chunk:
             argv = windows.Command[1:] + [windows.Path(a) for a in cases[index].Args]
@@ -296,15 +303,28 @@ def RunBatches(cases, windows, work, jobs):
                                              BatchArgument(spelled("%d.err" % index))))
             lines.append("echo %%errorlevel%% > %s" % BatchArgument(spelled("%d.code" % index)))
             local("%d.code" % index).unlink(missing_ok=True)
-        local("%d.bat" % number).write_text("\r\n".join(lines) + "\r\n")
+        local(name).write_text("\r\n".join(lines) + "\r\n")
 
-    def Run(number):
-        subprocess.run([windows.Command[0], "cmd", "/c", spelled("%d.bat" % number)],
+    def Run(name, count):
+        subprocess.run([windows.Command[0], "cmd", "/c", spelled(name)],
                        env=windows.Env, stdin=subprocess.DEVNULL, capture_output=True,
-                       timeout=CASE_TIMEOUT + 10 * len(chunks[number]))
+                       timeout=CASE_TIMEOUT + 10 * count)
 
+    chunks = [list(range(len(cases)))[n::jobs] for n in range(jobs)]
+    for number, chunk in enumerate(chunks):
+        Write("%d.bat" % number, chunk)
     with concurrent.futures.ThreadPoolExecutor(max_workers=jobs) as pool:
-        list(pool.map(Run, range(len(chunks))))
+        list(pool.map(lambda n: Run("%d.bat" % n, len(chunks[n])), range(len(chunks))))
+
+    # Under load wine's cmd.exe now and then fails to start a program at all (status 9009,
+    # "Can't recognize"): the program never ran, so the case runs again, alone.
+    for attempt in range(2):
+        unstarted = [i for i in range(len(cases)) if ReadCode(local("%d.code" % i)) == 9009]
+        if not unstarted:
+            break
+        print("note: cmd.exe could not start %d case(s); running them again" % len(unstarted))
+        Write("again.bat", unstarted)
+        Run("again.bat", len(unstarted))
     results = []
     for index in range(len(cases)):
         try:

@@ -64,10 +64,17 @@ private:
     std::filesystem::path path_;
 };
 
+// The source tree, the tests' own data (tests/data) and the build tree. They are looked up at
+// run time so that no test's object file holds the checkout's path: the compiler cache then
+// serves a clone in another folder too.
+std::string SourceFolder();
+std::string TestDataFolder();
+std::string BinaryFolder();
+
 // A file of the tests' own data (tests/data), by its path below that folder.
 inline std::string DataFile(const std::string& relative)
 {
-    return std::string(SCENARIA_TEST_DATA) + "/" + relative;
+    return TestDataFolder() + "/" + relative;
 }
 
 inline std::string ReadFile(const std::string& path)

@@ -118,7 +118,8 @@ protected:
             return {};
         }
         env_.Set("DBUS_SESSION_BUS_ADDRESS", *address);
-        watcher_ = std::make_unique<TChild>(std::vector<std::string>{SNI_WATCHER, pixmapFile_});
+        watcher_ = std::make_unique<TChild>(
+            std::vector<std::string>{scenaria::testing::BuiltProgram("sni_watcher"), pixmapFile_});
         const auto ready = watcher_->ReadLine();
         if (ready != std::optional<std::string>("ready")) {
             ADD_FAILURE() << "the StatusNotifierWatcher did not start";
@@ -582,7 +583,7 @@ TEST_F(TrayEndToEnd, TheIconThemesEntryIsUsedByName)
     dir_.Write("share/icons/hicolor/index.theme",
                "[Icon Theme]\nName=Hicolor\nHidden=true\nDirectories=64x64/apps\n\n"
                "[64x64/apps]\nSize=64\nContext=Applications\nType=Threshold\n");
-    std::filesystem::copy_file(std::string(SCENARIA_SOURCE_DIR) + "/app/resources/scenaria-64.png",
+    std::filesystem::copy_file(scenaria::testing::SourceFolder() + "/app/resources/scenaria-64.png",
                                theme / "64x64/apps/scenaria.png");
     ASSERT_FALSE(StartStatusNotifierHost().empty());
     StartProgram();

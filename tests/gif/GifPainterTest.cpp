@@ -3,6 +3,7 @@
 
 #include "GifTestSupport.h"
 
+#include "TempDir.h"
 #include "imaging/gif/GifCanvas.h"
 #include "imaging/gif/GifImage.h"
 #include "imaging/gif/GifPainter.h"
@@ -127,7 +128,7 @@ TEST(GifPainter, OneFrameNeverStartsAPainter)
 // The About box's banner as stored with the program.
 void LoadAboutBanner(TGIFImage& banner)
 {
-    banner.LoadFromFile(SCENARIA_SOURCE_DIR "/ui/resources/about-banner.gif");
+    banner.LoadFromFile(scenaria::testing::SourceFolder() + "/ui/resources/about-banner.gif");
 }
 
 TEST(GifPainter, BannerLoopsForeverThreadedAndPlaysOncePerDrawWithoutThreads)

@@ -318,9 +318,9 @@ struct TOracle {
 std::optional<TOracle> PillowFrames(const fs::path& file)
 {
     testing::TTempDir out;
-    const auto run =
-        testing::RunProgram({"/usr/bin/python3", SCENARIA_SOURCE_DIR "/tests/gif/pillow-frames.py",
-                             file.string(), out.Path().string()});
+    const auto run = testing::RunProgram(
+        {"/usr/bin/python3", scenaria::testing::SourceFolder() + "/tests/gif/pillow-frames.py",
+         file.string(), out.Path().string()});
     if (run.ExitCode != 0)
         return std::nullopt;
     TOracle oracle;
@@ -431,7 +431,8 @@ int CompareComposition(const fs::path& dir, bool pillow)
 
 TEST(GifComposition, AnimationsAgreeWithTheSuitesComposedFrames)
 {
-    EXPECT_EQ(CompareComposition(fs::path(SCENARIA_TEST_DATA) / "gifsuite-peterdn/gifs", false),
+    EXPECT_EQ(CompareComposition(
+                  fs::path(scenaria::testing::TestDataFolder()) / "gifsuite-peterdn/gifs", false),
               11);
 }
 
@@ -439,7 +440,9 @@ TEST(GifComposition, AnimationsAgreeWithPillow)
 {
     ASSERT_EQ(std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null"), 0)
         << "Pillow is missing: install the Debian package python3-pil";
-    EXPECT_EQ(CompareComposition(fs::path(SCENARIA_TEST_DATA) / "gifsuite-pygif", true), 14);
+    EXPECT_EQ(
+        CompareComposition(fs::path(scenaria::testing::TestDataFolder()) / "gifsuite-pygif", true),
+        14);
 }
 
 } // namespace

@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 using testing::LoadGif;
 using testing::TBytes;
 
-const fs::path Data = SCENARIA_TEST_DATA;
+const fs::path Data = scenaria::testing::TestDataFolder();
 
 TBytes ReadBytes(const fs::path& path)
 {

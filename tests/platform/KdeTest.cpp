@@ -5,6 +5,7 @@
 #include "platform/Uri.h"
 
 #include "PlatformTestSupport.h"
+#include "RunProgram.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ protected:
 
     void StartShell(bool locked = false)
     {
-        std::vector<std::string> argv = {FAKE_PLASMASHELL, log_};
+        std::vector<std::string> argv = {scenaria::testing::BuiltProgram("fake_plasmashell"), log_};
         if (locked)
             argv.push_back("--locked");
         shell_ = std::make_unique<TChild>(argv);

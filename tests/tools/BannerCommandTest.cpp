@@ -26,7 +26,8 @@ TEST(ToolGifBanner, StoredBannerIsWhatTheToolMakes)
     const auto r = testing::RunTool({"gif-banner", dir / "banner.gif"});
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     const std::string made = ReadBytes(dir / "banner.gif");
-    const std::string stored = ReadBytes(SCENARIA_SOURCE_DIR "/ui/resources/about-banner.gif");
+    const std::string stored =
+        ReadBytes(scenaria::testing::SourceFolder() + "/ui/resources/about-banner.gif");
     ASSERT_FALSE(stored.empty());
     EXPECT_TRUE(made == stored) << "run ui/resources/make-banner.sh to bring the banner up to date";
 

@@ -122,7 +122,7 @@ TEST_F(BitmapExplorer, OpensAtThePictureFolderWithItsButtonsAndLimits)
 
     // Every topic a control of the window opens is on the help page.
     const std::string page =
-        testing::ReadFile(std::string(SCENARIA_SOURCE_DIR) + "/docs/help/scenarix.html");
+        testing::ReadFile(scenaria::testing::SourceFolder() + "/docs/help/scenarix.html");
     std::set<int> contexts;
     for (QWidget* control : form->findChildren<QWidget*>())
         if (const int context = HelpContextOf(control))

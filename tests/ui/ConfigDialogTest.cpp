@@ -475,7 +475,7 @@ TEST_F(ConfigDialog, TheHelpPagesHaveATopicForEveryControl)
     Load("");
     const auto form = Open();
     const std::string page =
-        testing::ReadFile(std::string(SCENARIA_SOURCE_DIR) + "/docs/help/scenarix.html");
+        testing::ReadFile(scenaria::testing::SourceFolder() + "/docs/help/scenarix.html");
     std::set<int> contexts;
     for (const QWidget* control : form->findChildren<QWidget*>())
         if (const int context = HelpContextOf(control); context > 0)

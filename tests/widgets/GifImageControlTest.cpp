@@ -2,6 +2,7 @@
 // and the picture control animating the About banner, read back from the screen it paints.
 
 #include "widgets/GifImageControl.h"
+#include "TempDir.h"
 #include "imaging/gif/GifPainter.h"
 #include "imaging/gif/GifThreads.h"
 
@@ -43,7 +44,8 @@ template <class TDone> bool ProcessUntil(TDone done)
 
 QByteArray Banner()
 {
-    QFile file(QStringLiteral(SCENARIA_SOURCE_DIR "/ui/resources/about-banner.gif"));
+    QFile file(QString::fromStdString(scenaria::testing::SourceFolder() +
+                                      "/ui/resources/about-banner.gif"));
     if (!file.open(QIODevice::ReadOnly))
         throw std::runtime_error("the banner is missing");
     return file.readAll();

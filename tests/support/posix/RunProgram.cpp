@@ -1,6 +1,7 @@
 // Starting programs with posix_spawn, reading both of their outputs to the end with poll.
 
 #include "RunProgram.h"
+#include "TempDir.h"
 
 #include <array>
 #include <fcntl.h>
@@ -92,7 +93,7 @@ TRunResult RunProgram(const std::vector<std::string>& argv,
 
 std::string BuiltProgram(const std::string& name)
 {
-    return std::string(SCENARIA_BINARY_DIR) + "/bin/" + name;
+    return BinaryFolder() + "/bin/" + name;
 }
 
 } // namespace scenaria::testing

@@ -2,12 +2,12 @@
 // that neither pipe can fill up and stall the child.
 
 #include "RunProgram.h"
+#include "TempDir.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <stdexcept>
-#include <thread>
 
 namespace scenaria::testing {
 namespace {
@@ -66,19 +66,29 @@ struct THandle {
     }
 };
 
+// Reads what the pipe holds now, without waiting for more.
+void ReadAvailable(HANDLE pipe, std::string& into)
+{
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buffer[4096];
+        DWORD n = 0;
+        if (!ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof buffer), &n, nullptr) ||
+            n == 0)
+            return;
+        into.append(buffer, n);
+    }
+}
+
 // The C runtime writes text streams with CRLF; the tests compare lines as the Linux build
 // prints them.
-void ReadAll(HANDLE pipe, std::string& into)
+std::string WithoutCarriageReturns(const std::string& text)
 {
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(pipe, buffer, sizeof buffer, &n, nullptr) && n > 0)
-        into.append(buffer, n);
     std::string lines;
-    for (std::size_t i = 0; i < into.size(); ++i)
-        if (!(into[i] == '\r' && i + 1 < into.size() && into[i + 1] == '\n'))
-            lines += into[i];
-    into = std::move(lines);
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lines += text[i];
+    return lines;
 }
 
 } // namespace
@@ -138,11 +148,17 @@ TRunResult RunProgram(const std::vector<std::string>& argv,
     outWrite.Close();
     errWrite.Close();
 
+    // The outputs are read until the program has ended, not until the pipes close: a process
+    // it leaves behind (wine starts its desktop process on the first window) may hold them
+    // open for ever. Reading while it runs keeps a full pipe from stalling it.
     TRunResult result;
-    std::thread errReader([&] { ReadAll(errRead.Value, result.Err); });
-    ReadAll(outRead.Value, result.Out);
-    errReader.join();
-    WaitForSingleObject(child.Value, INFINITE);
+    for (bool ended = false; !ended;) {
+        ended = WaitForSingleObject(child.Value, 10) == WAIT_OBJECT_0;
+        ReadAvailable(outRead.Value, result.Out);
+        ReadAvailable(errRead.Value, result.Err);
+    }
+    result.Out = WithoutCarriageReturns(result.Out);
+    result.Err = WithoutCarriageReturns(result.Err);
     DWORD code = 0;
     if (GetExitCodeProcess(child.Value, &code))
         result.ExitCode = static_cast<int>(code);
@@ -151,7 +167,7 @@ TRunResult RunProgram(const std::vector<std::string>& argv,
 
 std::string BuiltProgram(const std::string& name)
 {
-    return std::string(SCENARIA_BINARY_DIR) + "/bin/" + name + ".exe";
+    return BinaryFolder() + "/bin/" + name + ".exe";
 }
 
 } // namespace scenaria::testing

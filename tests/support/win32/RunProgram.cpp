@@ -73,7 +73,7 @@ void ReadAvailable(HANDLE pipe, std::string& into)
     while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
         char buffer[4096];
         DWORD n = 0;
-        if (!ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof buffer), &n, nullptr) ||
+        if (!::ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof buffer), &n, nullptr) ||
             n == 0)
             return;
         into.append(buffer, n);

@@ -14,6 +14,22 @@
 
 namespace scenaria {
 
+// The name after a path's last '/' (the whole path when it has none).
+inline std::string FileNameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The folder before a path's last '/': "." when it has none, "/" for a name in the root.
+inline std::string FolderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 // What a folder listing says of an entry without asking the system again.
 enum TFolderEntryKind : int {
     fekOther,  // a file, or anything else that is not a folder

@@ -1,4 +1,5 @@
 #include "platform/Folders.h"
+#include "platform/FileSystem.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,12 +12,6 @@
 namespace scenaria {
 namespace {
 
-bool IsFolder(const std::string& path)
-{
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 std::string XdgBase(const TEnvLookup& env, const char* variable, const char* fallbackUnderHome)
 {
     const std::string value = env(variable);
@@ -24,20 +19,6 @@ std::string XdgBase(const TEnvLookup& env, const char* variable, const char* fal
     if (!value.empty() && value[0] == '/')
         return value;
     return HomeFolder(env) + "/" + fallbackUnderHome;
-}
-
-std::string FileNamePart(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderPart(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 } // namespace
@@ -67,13 +48,13 @@ std::string HomeFolder(const TEnvLookup& env)
 
 std::string SettingsFileFor(const std::string& programPath, const TEnvLookup& env)
 {
-    std::string name = FileNamePart(programPath);
+    std::string name = FileNameOf(programPath);
     const auto dot = name.rfind('.');
     if (dot != std::string::npos && dot > 0)
         name.erase(dot);
     name += ".INI";
 
-    const std::string folder = FolderPart(programPath);
+    const std::string folder = FolderOf(programPath);
     const std::string besideProgram = (folder == "/" ? "" : folder) + "/" + name;
     struct stat st {};
     if (::stat(besideProgram.c_str(), &st) == 0 || ::access(folder.c_str(), W_OK) == 0)

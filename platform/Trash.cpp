@@ -1,4 +1,5 @@
 #include "platform/Trash.h"
+#include "platform/FileSystem.h"
 
 #include "platform/Uri.h"
 
@@ -13,20 +14,6 @@
 
 namespace scenaria {
 namespace {
-
-std::string ParentOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string Join(const std::string& folder, const std::string& name)
 {
@@ -63,7 +50,7 @@ std::string ExistingAncestor(std::string path)
 {
     struct stat st {};
     while (!path.empty() && path != "/" && ::stat(path.c_str(), &st) != 0)
-        path = ParentOf(path);
+        path = FolderOf(path);
     return path.empty() ? "/" : path;
 }
 
@@ -73,7 +60,7 @@ std::string TopFolderOf(const std::string& canonicalFolder, dev_t device)
 {
     std::string top = canonicalFolder;
     while (top != "/") {
-        const std::string parent = ParentOf(top);
+        const std::string parent = FolderOf(top);
         struct stat st {};
         if (::stat(parent.c_str(), &st) != 0 || st.st_dev != device)
             break;
@@ -162,15 +149,15 @@ TTrashResult MoveToTrash(const std::string& file, const TEnvLookup& env)
         result.Error = ErrnoText(file);
         return result;
     }
-    const std::string name = NameOf(file);
+    const std::string name = FileNameOf(file);
     if (name.empty() || name == "." || name == "..") {
         result.Error = file + ": not a file name";
         return result;
     }
     // The folder is resolved, the name is not: a link is trashed, never its target.
-    const std::string folder = Canonical(ParentOf(AbsolutePath(file)));
+    const std::string folder = Canonical(FolderOf(AbsolutePath(file)));
     if (folder.empty()) {
-        result.Error = ErrnoText(ParentOf(file));
+        result.Error = ErrnoText(FolderOf(file));
         return result;
     }
     const std::string absolute = Join(folder, name);

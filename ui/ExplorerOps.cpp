@@ -1,4 +1,5 @@
 #include "ui/ExplorerOps.h"
+#include "platform/FileSystem.h"
 
 #include "core/Wallpaper.h"
 #include "imaging/formats/Jpeg.h"
@@ -29,20 +30,6 @@ QString Q(const std::string& s)
 std::string FolderPart(const std::string& folder)
 {
     return !folder.empty() && folder.back() == '/' ? folder : folder + "/";
-}
-
-std::string FileNameOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string WithoutExtension(const std::string& name)

@@ -33,6 +33,9 @@ struct TSettings {
     int HintOnTray = 0; // "Hint on Tray"
     int FilesType = 0;
 
+    // Keys newer copies added; older ones ignore them. Read only: set by hand in the file.
+    bool Smooth = true; // the wallpaper is resampled smoothly (0: nearest pixel)
+
     // Derived when loading.
     bool Win98Style = false;
     int RandomDelay = 0; // 20..559 minutes, drawn once per load

@@ -2,7 +2,9 @@
 
 #include "core/Settings.h"
 #include "imaging/Canvas.h"
+#include "imaging/FittedLoad.h"
 #include "imaging/PixelGraphic.h"
+#include "imaging/Resample.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
 
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace scenaria {
@@ -62,6 +65,93 @@ void SaveTemporaryBitmap(const IPlatform& platform, TPixelGraphic& image, const 
 {
     PrepareSaveFolder(platform);
     image.SaveToFile(file);
+}
+
+// Centred (or stretched) rather than tiled, by "Tile" and the picture's size.
+bool CentreFor(int width, int height)
+{
+    switch (Settings.Tile) {
+    case 1:
+        return true;
+    case 2:
+        return height > Settings.MinHeight && width > Settings.MinWidth;
+    default:
+        return false;
+    }
+}
+
+// What the composition does with a picture: its decisions, and the size it is drawn at (zeros
+// when it keeps its own). The screen is asked once, and only when the size depends on it.
+class TComposition {
+public:
+    TComposition(const IPlatform& platform, bool isGif, bool activeDesktopInEffect,
+                 bool proportionalInEffect)
+        : platform_(platform), isGif_(isGif), activeDesktop_(activeDesktopInEffect),
+          proportional_(proportionalInEffect)
+    {
+    }
+
+    bool Scales(bool centre) const
+    {
+        return centre && !isGif_ && (proportional_ || (Settings.Stretch && !activeDesktop_));
+    }
+
+    TFitSize Size(int pictureWidth, int pictureHeight)
+    {
+        if (!Scales(CentreFor(pictureWidth, pictureHeight)))
+            return {};
+        const TScreenFacts& screen = Screen();
+        if (!proportional_)
+            return {screen.Width, screen.Height};
+        const long double scale =
+            ProportionalScale(screen.Width, screen.Height, pictureWidth, pictureHeight);
+        int width = static_cast<int>(pictureWidth * scale);
+        int height = static_cast<int>(pictureHeight * scale);
+        // A sliver of a picture (2000 x 1 on a 1024 x 768 screen) would lose its short side
+        // to the truncation; only a screen of unknown size may leave nothing to draw on.
+        if (screen.Width > 0 && screen.Height > 0) {
+            width = std::max(width, 1);
+            height = std::max(height, 1);
+        }
+        return {width, height};
+    }
+
+private:
+    const TScreenFacts& Screen()
+    {
+        if (!screen_)
+            screen_ = platform_.ScreenFacts();
+        return *screen_;
+    }
+
+    const IPlatform& platform_;
+    bool isGif_, activeDesktop_, proportional_;
+    std::optional<TScreenFacts> screen_;
+};
+
+// Loads the picture; smoothly scaled pictures come out of the loader at the size they are
+// drawn at, which spares holding them whole. Gives the picture's own size.
+void LoadPicture(TPixelGraphic& image, const std::string& fileName, TComposition& composition,
+                 int& width, int& height)
+{
+    image.ReadWarningAction = pgwaRaise;
+    if (!Settings.Smooth) {
+        image.LoadFromFile(fileName);
+        width = image.Width();
+        height = image.Height();
+        return;
+    }
+    image.StretchMode = smPrecise;
+    const TFitRule rule = [&composition](int w, int h) {
+        const TFitSize size = composition.Size(w, h);
+        // A size the drawing would refuse is left to it, so that it fails as it always has.
+        return size.Width > 0 && size.Height > 0 ? size : TFitSize{};
+    };
+    TFitOptions options;
+    options.Rounding = rrNearest;
+    const TFittedLoad loaded = LoadFitted(image, fileName, rule, options);
+    width = loaded.PictureWidth;
+    height = loaded.PictureHeight;
 }
 
 } // namespace
@@ -120,7 +210,15 @@ void ComposeScaled(const IPlatform& platform, std::string& fileName, const TPixe
         throw std::runtime_error("The screen size is unknown: the picture cannot be fitted to it");
     TPixelGraphic scaled;
     scaled.SetSize(width, height, bc24Bit);
-    scaled.Canvas().StretchDraw(TRect{0, 0, width, height}, image);
+    if (Settings.Smooth) {
+        scaled.StretchMode = smPrecise;
+        if (image.Width() == width && image.Height() == height)
+            scaled.CopyFrom(image);
+        else
+            ResampleWhole(scaled, image, rrNearest);
+    } else {
+        scaled.Canvas().StretchDraw(TRect{0, 0, width, height}, image);
+    }
     ReduceColors(platform, scaled);
     SaveTemporaryBitmap(platform, scaled, fileName);
 }
@@ -155,44 +253,18 @@ bool SetWallpaper(IPlatform& platform, const std::string& fileName)
     if (isGif && !activeDesktopInEffect)
         return false;
 
+    TComposition composition(platform, isGif, activeDesktopInEffect, proportionalInEffect);
     auto image = std::make_unique<TPixelGraphic>();
-    bool centre = false;
+    int pictureWidth = 0, pictureHeight = 0;
     try {
-        image->ReadWarningAction = pgwaRaise;
-        image->LoadFromFile(fileName);
-        switch (Settings.Tile) {
-        case 1:
-            centre = true;
-            break;
-        case 2:
-            centre = image->Height() > Settings.MinHeight && image->Width() > Settings.MinWidth;
-            break;
-        default:
-            centre = false;
-            break;
-        }
+        LoadPicture(*image, fileName, composition, pictureWidth, pictureHeight);
     } catch (const std::exception&) {
         return false;
     }
-
-    if (centre && !isGif) {
-        if (proportionalInEffect) {
-            const TScreenFacts screen = platform.ScreenFacts();
-            const long double scale =
-                ProportionalScale(screen.Width, screen.Height, image->Width(), image->Height());
-            int width = static_cast<int>(image->Width() * scale);
-            int height = static_cast<int>(image->Height() * scale);
-            // A sliver of a picture (2000 x 1 on a 1024 x 768 screen) would lose its short side
-            // to the truncation; only a screen of unknown size may leave nothing to draw on.
-            if (screen.Width > 0 && screen.Height > 0) {
-                width = std::max(width, 1);
-                height = std::max(height, 1);
-            }
-            ComposeScaled(platform, file, *image, width, height);
-        } else if (Settings.Stretch && !activeDesktopInEffect) {
-            const TScreenFacts screen = platform.ScreenFacts();
-            ComposeScaled(platform, file, *image, screen.Width, screen.Height);
-        }
+    const bool centre = CentreFor(pictureWidth, pictureHeight);
+    if (composition.Scales(centre)) {
+        const TFitSize size = composition.Size(pictureWidth, pictureHeight);
+        ComposeScaled(platform, file, *image, size.Width, size.Height);
     }
     if (!(Settings.Stretch && (isGif || centre || activeDesktopInEffect)) &&
         !EnsureBitmapFile(platform, file, *image)) {

@@ -535,10 +535,16 @@ void TPixelGraphic::Assign(const TPixelGraphic* source)
     EndUpdate();
 }
 
+bool GammaCorrectionNeeded(double gamma)
+{
+    const double ratio = gamma / DisplayGamma;
+    return GammaCorrection && std::isfinite(ratio) && ratio > 0 && std::fabs(ratio - 1) > 0.05;
+}
+
 void TPixelGraphic::ApplyGammaCorrection()
 {
     const double ratio = Gamma / DisplayGamma;
-    if (GammaCorrection && std::isfinite(ratio) && ratio > 0 && std::fabs(ratio - 1) > 0.05) {
+    if (GammaCorrectionNeeded(Gamma)) {
         std::uint8_t table[256];
         for (int i = 0; i < 256; ++i)
             table[i] = static_cast<std::uint8_t>(std::nearbyint(255 * std::pow(i / 255.0, ratio)));

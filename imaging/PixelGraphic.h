@@ -43,6 +43,7 @@
 namespace scenaria {
 
 class TPGCanvas;
+class TRowSink;
 class TPGStream;
 class TPixelGraphic;
 
@@ -53,6 +54,8 @@ using TPGProgressEvent = std::function<void(TPixelGraphic& sender, int step, int
 // Library-wide settings, set once when the program starts.
 extern double DisplayGamma;  // 1.8
 extern bool GammaCorrection; // on
+// Whether ApplyGammaCorrection changes the pixels of an image read at this gamma.
+bool GammaCorrectionNeeded(double gamma);
 
 // The most pixel bytes one image may hold; SetSize refuses more with EPGInvalidSize. A
 // hostile header cannot make the library reserve more than this.
@@ -96,7 +99,9 @@ public:
     bool DitherErrorLimitAuto = true;
     bool DitherErrorLimitSoft = true;
     bool FastDecoding = false; // asks the JPEG reader for its fast transform
-    double Gamma;              // of the pixels as read; DisplayGamma after correction
+    // Where a reader that can may send the rows it decodes (imaging/RowSink.h); not copied.
+    TRowSink* RowSink = nullptr;
+    double Gamma; // of the pixels as read; DisplayGamma after correction
     TStretchMode StretchMode = smPrecise;
     bool Transparent = false; // stored and copied; drawing ignores it
     TPGWarningAction ReadWarningAction = pgwaOKCancelBox;

@@ -1,6 +1,8 @@
 // CopyRect: copying between images with resampling, colour conversion and Floyd-Steinberg
 // error diffusion.
 
+#include "imaging/Resample.h"
+
 #include "imaging/Messages.h"
 #include "imaging/PixelGraphic.h"
 #include "imaging/ProgressScope.h"
@@ -8,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <exception>
+#include <thread>
 #include <vector>
 
 namespace scenaria {
@@ -33,7 +37,9 @@ int Clamp255(int v)
 // produce, fall back to the division instruction.
 class TDivider {
 public:
-    explicit TDivider(std::uint64_t divisor) : divisor_(divisor)
+    // Rounded, the quotient is the nearest one instead of the one below.
+    explicit TDivider(std::uint64_t divisor, bool rounded = false)
+        : divisor_(divisor), half_(rounded ? divisor / 2 : 0)
     {
         if (divisor_ > 1 && divisor_ < (std::uint64_t{1} << 32))
             magic_ = ~std::uint64_t{0} / divisor_ + 1;
@@ -42,6 +48,7 @@ public:
     {
         if (divisor_ == 1)
             return x;
+        x += half_;
         if (magic_ && x < (std::uint64_t{1} << 32))
             return HighProduct(x, magic_);
         return x / divisor_;
@@ -59,6 +66,7 @@ private:
     }
 
     std::uint64_t divisor_;
+    std::uint64_t half_;
     std::uint64_t magic_ = 0;
 };
 
@@ -174,6 +182,12 @@ struct TTrueColorRow {
         g = p[1];
         r = p[2];
     }
+};
+
+// A row of 8-bit gray levels, read as a colour.
+struct TGrayRow {
+    const std::uint8_t* Line;
+    void Get(std::size_t x, unsigned& b, unsigned& g, unsigned& r) const { b = g = r = Line[x]; }
 };
 
 template <TBitCount Bits> struct TPaletteRow {
@@ -445,14 +459,14 @@ private:
 // divided. 32-bit totals when the weights allow, as they almost always do.
 class TRowBlender {
 public:
-    TRowBlender(const TAxis& vertical, std::size_t values)
-        : between_(vertical.Between()), divide_(vertical.Denominator()),
+    TRowBlender(const TAxis& vertical, std::size_t values, bool rounded = false)
+        : between_(vertical.Between()), divide_(vertical.Denominator(), rounded),
           narrow_(Fits32(vertical.Denominator()) && Fits32(between_)),
           totals32_(narrow_ ? values : 0), totals64_(narrow_ ? 0 : values), colors_(values)
     {
     }
 
-    const std::uint8_t* Blend(const TTap& tap, TSourceRows& rows)
+    template <typename Rows> const std::uint8_t* Blend(const TTap& tap, Rows& rows)
     {
         if (tap.Kind == tkSingle && tap.WeightFirst == divide_.Divisor()) {
             const std::uint32_t* s = rows.Sums(tap.First);
@@ -502,11 +516,252 @@ class TResampler {
 public:
     static void Copy(TPixelGraphic& target, const TPixelGraphic& source, int srcX, int srcY,
                      int srcWidth, int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight);
-
-private:
     static void StoreRow(TPixelGraphic& target, int y, int x0, const std::vector<TTap>& taps,
                          const std::uint8_t* colors, TDitherer* ditherer);
 };
+
+int ImagingThreads = 0;
+
+int ImagingWorkerThreads()
+{
+    if (ImagingThreads > 0)
+        return std::min(ImagingThreads, 8);
+    return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+}
+
+namespace {
+
+// The source rows that the coming target rows need, summed across the target's columns: a
+// window that slides down the picture as its rows arrive.
+class TRowWindow {
+public:
+    TRowWindow(const std::vector<TTap>& taps, const TAxis& horizontal, bool rounded)
+        : taps_(taps), between_(horizontal.Between()), divide_(horizontal.Denominator(), rounded),
+          narrow_(Fits32(horizontal.Denominator()) && Fits32(between_))
+    {
+    }
+
+    void Add(int r, const std::uint8_t* line, bool gray)
+    {
+        TSlot* slot = nullptr;
+        for (TSlot& s : slots_)
+            if (s.Row < 0) {
+                slot = &s;
+                break;
+            }
+        if (!slot) {
+            slots_.push_back(TSlot{});
+            slot = &slots_.back();
+            slot->Values.resize(3 * taps_.size());
+        }
+        slot->Row = r;
+        if (gray)
+            Fill(TGrayRow{line}, slot->Values.data());
+        else
+            Fill(TTrueColorRow{line}, slot->Values.data());
+    }
+
+    const std::uint32_t* Sums(int r) const
+    {
+        for (const TSlot& s : slots_)
+            if (s.Row == r)
+                return s.Values.data();
+        return nullptr;
+    }
+
+    // Rows above r are never needed again.
+    void DropBefore(int r)
+    {
+        for (TSlot& s : slots_)
+            if (s.Row < r)
+                s.Row = -1;
+    }
+
+private:
+    struct TSlot {
+        int Row = -1;
+        std::vector<std::uint32_t> Values;
+    };
+
+    template <typename Row> void Fill(const Row& row, std::uint32_t* out) const
+    {
+        if (narrow_)
+            HorizontalSums<std::uint32_t>(row, taps_, static_cast<std::uint32_t>(between_), divide_,
+                                          out);
+        else
+            HorizontalSums<std::uint64_t>(row, taps_, between_, divide_, out);
+    }
+
+    const std::vector<TTap>& taps_;
+    std::uint64_t between_;
+    TDivider divide_;
+    bool narrow_;
+    std::vector<TSlot> slots_;
+};
+
+} // namespace
+
+struct TRowResampler::TImpl {
+    TImpl(TPixelGraphic& target, int sourceWidth, int sourceHeight, bool rounded)
+        : Target(target), Width(sourceWidth), Height(sourceHeight),
+          Horizontal(target.StretchMode, 0, sourceWidth, target.Width(), sourceWidth),
+          Vertical(target.StretchMode, 0, sourceHeight, target.Height(), sourceHeight),
+          Taps(static_cast<std::size_t>(target.Width())), Window(Taps, Horizontal, rounded),
+          Blender(Vertical, 3 * Taps.size(), rounded)
+    {
+        for (int k = 0; k < target.Width(); ++k)
+            Taps[static_cast<std::size_t>(k)] = Horizontal.Tap(k);
+    }
+
+    // Every target row whose source rows have all arrived.
+    void EmitReady()
+    {
+        while (NextRow < Target.Height()) {
+            const TTap tap = Vertical.Tap(NextRow);
+            if (tap.Valid) {
+                if (tap.Last >= Pushed)
+                    return;
+                TResampler::StoreRow(Target, NextRow, 0, Taps, Blender.Blend(tap, Window), nullptr);
+            }
+            ++NextRow;
+            if (NextRow < Target.Height()) {
+                const TTap next = Vertical.Tap(NextRow);
+                if (next.Valid)
+                    Window.DropBefore(next.First);
+            }
+        }
+    }
+
+    TPixelGraphic& Target;
+    int Width, Height;
+    TAxis Horizontal, Vertical;
+    std::vector<TTap> Taps;
+    TRowWindow Window;
+    TRowBlender Blender;
+    int Pushed = 0;
+    int NextRow = 0;
+};
+
+TRowResampler::TRowResampler(TPixelGraphic& target, int sourceWidth, int sourceHeight,
+                             TResampleRounding rounding)
+{
+    if (target.BitCount() != bc24Bit || target.Empty() || sourceWidth <= 0 || sourceHeight <= 0)
+        throw EPGInvalidSize(PGMessage(pgmInvalidSize, "image"));
+    CheckWorkspace(std::uint64_t{96} * static_cast<std::uint64_t>(target.Width()));
+    impl_ = std::make_unique<TImpl>(target, sourceWidth, sourceHeight, rounding == rrNearest);
+}
+
+TRowResampler::~TRowResampler() = default;
+
+void TRowResampler::PushRow(const std::uint8_t* row, bool gray)
+{
+    TImpl& s = *impl_;
+    if (s.Pushed >= s.Height)
+        return;
+    s.Window.Add(s.Pushed, row, gray);
+    ++s.Pushed;
+    s.EmitReady();
+}
+
+int TRowResampler::RowsPushed() const
+{
+    return impl_->Pushed;
+}
+
+void ResampleWhole(TPixelGraphic& target, const TPixelGraphic& source, TResampleRounding rounding)
+{
+    if (source.Empty())
+        return;
+    TRowResampler resampler(target, source.Width(), source.Height(), rounding);
+    if (source.BitCount() == bc24Bit) {
+        for (int y = 0; y < source.Height(); ++y)
+            resampler.PushRow(source.ScanLine(y), false);
+        return;
+    }
+    std::array<TColor, 256> colors{};
+    source.GetColorTable(colors);
+    std::vector<std::uint8_t> row(3 * static_cast<std::size_t>(source.Width()));
+    for (int y = 0; y < source.Height(); ++y) {
+        const std::uint8_t* line = source.ScanLine(y);
+        for (int x = 0; x < source.Width(); ++x) {
+            const TColor c = colors[RowIndex(line, x, source.BitCount())];
+            std::uint8_t* p = row.data() + 3 * static_cast<std::size_t>(x);
+            p[0] = static_cast<std::uint8_t>(GetBValue(c));
+            p[1] = static_cast<std::uint8_t>(GetGValue(c));
+            p[2] = static_cast<std::uint8_t>(GetRValue(c));
+        }
+        resampler.PushRow(row.data(), false);
+    }
+}
+
+namespace {
+
+// What one band of target rows needs; every band reads the same source and column records.
+struct TBand {
+    TPixelGraphic& Target;
+    const TPixelGraphic& Source;
+    const std::vector<TTap>& Taps;
+    const TAxis& Horizontal;
+    const TAxis& Vertical;
+    int X0, DstY;
+};
+
+// Rows first..last of the target; only a band that reports progress may be aborted.
+void CopyBand(const TBand& band, int first, int last, TDitherer* ditherer, bool report)
+{
+    TSourceRows rows(band.Source, band.Taps, band.Horizontal);
+    TRowBlender blender(band.Vertical, 3 * band.Taps.size());
+    for (int y = first; y <= last; ++y) {
+        if (ditherer)
+            ditherer->NextRow();
+        const TTap rowTap = band.Vertical.Tap(std::int64_t{y} - band.DstY);
+        if (rowTap.Valid)
+            TResampler::StoreRow(band.Target, y, band.X0, band.Taps, blender.Blend(rowTap, rows),
+                                 ditherer);
+        if (report && band.Target.DoProgress(y - first, last - first))
+            break;
+    }
+}
+
+// Each target row of a true-colour copy depends on the source alone, so bands of rows can be
+// made side by side with the very pixels one thread would make. Small copies are not worth a
+// thread, and the error diffusion of palette targets runs through the rows in order.
+int BandCount(const TPixelGraphic& target, bool dithered, int columns, int rows)
+{
+    if (dithered || target.OnProgress || target.BitCount() != bc24Bit)
+        return 1;
+    if (std::int64_t{columns} * rows < 256 * 256)
+        return 1;
+    return std::clamp(ImagingWorkerThreads(), 1, std::max(1, rows / 16));
+}
+
+void CopyBands(const TBand& band, int y0, int y1, int bands)
+{
+    const int rows = y1 - y0 + 1;
+    std::vector<std::thread> workers;
+    std::vector<std::exception_ptr> failures(static_cast<std::size_t>(bands));
+    auto bandStart = [&](int i) { return y0 + static_cast<int>(std::int64_t{rows} * i / bands); };
+    try {
+        for (int i = 1; i < bands; ++i)
+            workers.emplace_back([&, i] {
+                try {
+                    CopyBand(band, bandStart(i), bandStart(i + 1) - 1, nullptr, false);
+                } catch (...) {
+                    failures[static_cast<std::size_t>(i)] = std::current_exception();
+                }
+            });
+        CopyBand(band, y0, bandStart(1) - 1, nullptr, true);
+    } catch (...) {
+        failures[0] = std::current_exception();
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+}
+
+} // namespace
 
 void TResampler::Copy(TPixelGraphic& target, const TPixelGraphic& source, int srcX, int srcY,
                       int srcWidth, int srcHeight, int dstX, int dstY, int dstWidth, int dstHeight)
@@ -532,22 +787,17 @@ void TResampler::Copy(TPixelGraphic& target, const TPixelGraphic& source, int sr
     for (int k = 0; k < columns; ++k)
         taps[k] = horizontal.Tap(std::int64_t{x0} + k - dstX);
 
-    TSourceRows rows(source, taps, horizontal);
-    TRowBlender blender(vertical, 3 * static_cast<std::size_t>(columns));
     std::unique_ptr<TDitherer> ditherer;
     if (target.Dither && target.bitCount_ != bc24Bit)
         ditherer = std::make_unique<TDitherer>(target);
 
+    const TBand band{target, source, taps, horizontal, vertical, x0, dstY};
     TProgressScope progress(target);
-    for (int y = y0; y <= y1; ++y) {
-        if (ditherer)
-            ditherer->NextRow();
-        const TTap rowTap = vertical.Tap(std::int64_t{y} - dstY);
-        if (rowTap.Valid)
-            StoreRow(target, y, x0, taps, blender.Blend(rowTap, rows), ditherer.get());
-        if (target.DoProgress(y - y0, y1 - y0))
-            break;
-    }
+    const int bands = BandCount(target, ditherer != nullptr, columns, y1 - y0 + 1);
+    if (bands > 1)
+        CopyBands(band, y0, y1, bands);
+    else
+        CopyBand(band, y0, y1, ditherer.get(), true);
     target.Changed();
 }
 

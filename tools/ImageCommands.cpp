@@ -3,6 +3,7 @@
 #include "tools/ToolCommand.h"
 
 #include "imaging/FileFormats.h"
+#include "imaging/FittedLoad.h"
 #include "imaging/Messages.h"
 #include "imaging/PixelGraphic.h"
 #include "imaging/Stream.h"
@@ -94,9 +95,16 @@ int RunConvert(const std::vector<std::string>& argv)
 
     auto image = std::make_unique<TPixelGraphic>();
     image->ReadWarningAction = pgwaRaise;
-    image->LoadFromFile(in);
+    bool fitted = false;
+    if (resize && stretchMode == smPrecise) {
+        // As the wallpaper is made: a reader that can sends its rows straight to the resampler.
+        image->StretchMode = smPrecise;
+        fitted = LoadFitted(*image, in, [&](int, int) { return TFitSize{width, height}; }).Fitted;
+    } else {
+        image->LoadFromFile(in);
+    }
 
-    if (resize) {
+    if (resize && !fitted) {
         auto resized = std::make_unique<TPixelGraphic>();
         resized->SetSize(width, height, image->BitCount());
         if (image->BitCount() != bc24Bit)

@@ -54,6 +54,7 @@ int RunSettings(const std::vector<std::string>& argv)
     number("ShowHints", s.ShowHints);
     number("Hint on Tray", s.HintOnTray);
     number("FilesType", s.FilesType);
+    number("Smooth", s.Smooth);
     number("Interval", s.Interval);
     number("RandomDelay", s.RandomDelay);
     return 0;

@@ -9,6 +9,7 @@
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
+#include "imaging/RowSink.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -343,9 +344,21 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
     job.Info.progress = &job.Progress;
     jpeg_read_header(&job.Info, TRUE);
     SetDecompressParameters(job.Info, job.Image);
+    TPixelGraphic& image = *job.Image;
+    TRowSink* const sink = image.RowSink;
+    int reduction = 0;
+    if (sink && !Guarded(job.Error, [&] {
+            reduction = sink->Reduction(static_cast<int>(job.Info.image_width),
+                                        static_cast<int>(job.Info.image_height));
+        })) {
+        jpeg_destroy_decompress(&job.Info);
+        return false;
+    }
+    // The codec's scaled transforms give a picture divided by 2, 4 or 8 for a fraction of the
+    // work of a whole one.
+    job.Info.scale_denom = reduction >= 8 ? 8 : reduction >= 4 ? 4 : reduction >= 2 ? 2 : 1;
     jpeg_start_decompress(&job.Info);
 
-    TPixelGraphic& image = *job.Image;
     const int components = job.Info.output_components;
     if (components != 1 && components != 3) {
         job.Unsupported = true;
@@ -354,10 +367,16 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
     }
     const int width = static_cast<int>(job.Info.output_width);
     const int height = static_cast<int>(job.Info.output_height);
+    std::vector<JSAMPLE> sinkRow;
     if (!Guarded(job.Error, [&] {
-            image.SetSize(width, height, components == 1 ? bc8Bit : bc24Bit);
-            if (components == 1)
-                image.SetPaletteIdent(pGray256);
+            if (reduction > 0) {
+                sinkRow.resize(static_cast<std::size_t>(width) * components);
+                sink->Begin(width, height, components == 1);
+            } else {
+                image.SetSize(width, height, components == 1 ? bc8Bit : bc24Bit);
+                if (components == 1)
+                    image.SetPaletteIdent(pGray256);
+            }
             job.ProgressStarted = true;
             image.DoProgressStart();
         })) {
@@ -365,9 +384,12 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
         return false;
     }
     while (job.Info.output_scanline < job.Info.output_height) {
-        JSAMPROW row = image.ScanLine(static_cast<int>(job.Info.output_scanline));
+        JSAMPROW row = reduction > 0 ? sinkRow.data()
+                                     : image.ScanLine(static_cast<int>(job.Info.output_scanline));
         jpeg_read_scanlines(&job.Info, &row, 1);
         if (!Guarded(job.Error, [&] {
+                if (reduction > 0)
+                    sink->Row(row);
                 job.Aborted = image.DoProgress(static_cast<int>(job.Info.output_scanline), height);
             })) {
             jpeg_destroy_decompress(&job.Info);
@@ -375,6 +397,10 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
         }
         if (job.Aborted)
             break;
+    }
+    if (reduction > 0 && !job.Aborted && !Guarded(job.Error, [&] { sink->End(); })) {
+        jpeg_destroy_decompress(&job.Info);
+        return false;
     }
     job.ProgressEnded = true;
     if (!Guarded(job.Error, [&] { image.DoProgressEnd(); })) {

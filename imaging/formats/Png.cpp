@@ -3,6 +3,7 @@
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
+#include "imaging/RowSink.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -513,6 +514,34 @@ bool TPNGFileFormatReader::CanRead(const TFileHeader& header) const
     return std::equal(std::begin(Signature), std::end(Signature), header.begin());
 }
 
+namespace {
+
+void ReadRowsToSink(const TPngSession& session, const TPngHeader& header, const TPngLayout& layout,
+                    TPixelGraphic& image, bool gray)
+{
+    const int width = static_cast<int>(header.Width);
+    const int height = static_cast<int>(header.Height);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * (gray ? 1 : 3);
+    if (layout.RowBytes > rowBytes)
+        Fail(PGMessage(pgmInvalidSize, "row"));
+    std::vector<std::uint8_t> row(rowBytes);
+    TRowSink& sink = *image.RowSink;
+    sink.Begin(width, height, gray);
+    {
+        const TProgressScope progress(image);
+        for (int y = 0; y < height; ++y) {
+            session.Check(FencedReadRow(session.Png(), row.data()));
+            sink.Row(row.data());
+            if (image.DoProgress(y, height))
+                return;
+        }
+    }
+    sink.End();
+    session.Check(FencedReadEnd(session.Png()));
+}
+
+} // namespace
+
 void TPNGFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int index) const
 {
     if (index != 0)
@@ -602,6 +631,17 @@ void TPNGFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
                                     static_cast<std::uint64_t>(header.Channels) / 8;
     if (leastData / MaxDeflateRatio > stream.Remaining())
         Fail(PGMessage(pgmUnexpectedEndOfFile));
+
+    // Rows of blue, green, red or of 8-bit gray, in one pass and needing no gamma correction
+    // afterwards, can go to a sink as they are read.
+    const bool plainRows = (bitCount == bc24Bit || (bitCount == bc8Bit && !paletteFile)) &&
+                           layout.Passes == 1 && !GammaCorrectionNeeded(image.Gamma);
+    if (plainRows && image.RowSink &&
+        image.RowSink->Reduction(static_cast<int>(header.Width), static_cast<int>(header.Height)) >
+            0) {
+        ReadRowsToSink(session, header, layout, image, bitCount == bc8Bit);
+        return;
+    }
 
     image.SetSize(static_cast<int>(header.Width), static_cast<int>(header.Height), bitCount);
     if (!image.Empty() && layout.RowBytes > static_cast<std::size_t>(image.RowStride()))

@@ -807,6 +807,17 @@ void TResampler::StoreRow(TPixelGraphic& target, int y, int x0, const std::vecto
 {
     const int columns = static_cast<int>(taps.size());
     std::uint8_t* row = target.ScanLine(y);
+    if (target.bitCount_ == bc24Bit) {
+        // No error diffusion, so no serpentine: the colours go in as they are.
+        std::uint8_t* d = row + 3 * static_cast<std::size_t>(x0);
+        for (int k = 0; k < columns; ++k, d += 3, colors += 3)
+            if (taps[k].Valid) {
+                d[0] = colors[0];
+                d[1] = colors[1];
+                d[2] = colors[2];
+            }
+        return;
+    }
     const bool forward = (y & 1) == 0;
     for (int n = 0; n < columns; ++n) {
         const int k = forward ? n : columns - 1 - n;
@@ -814,12 +825,7 @@ void TResampler::StoreRow(TPixelGraphic& target, int y, int x0, const std::vecto
             continue;
         const int x = x0 + k;
         const std::uint8_t* c = colors + 3 * static_cast<std::size_t>(k);
-        if (target.bitCount_ == bc24Bit) {
-            std::uint8_t* d = row + 3 * static_cast<std::size_t>(x);
-            d[0] = c[0];
-            d[1] = c[1];
-            d[2] = c[2];
-        } else if (ditherer) {
+        if (ditherer) {
             ditherer->Put(row, x, c[2], c[1], c[0], forward ? 1 : -1);
         } else {
             target.StoreIndex(row, x, target.NearestIndex(RGB(c[2], c[1], c[0])));

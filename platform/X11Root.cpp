@@ -12,10 +12,12 @@ constexpr int XlibSuccess = Success;
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace scenaria {
 namespace {
@@ -89,6 +91,43 @@ unsigned long ToMask(unsigned value, unsigned long mask)
     return (scaled << shift) & mask;
 }
 
+// The picture's pixels in the image's format. Each channel is looked up once per level rather
+// than per pixel, and the common 32-bit pixels in this machine's byte order are stored whole:
+// XPutPixel for every pixel of a large screen costs more than decoding the picture did.
+void ComposeRootRow(const TRgbPicture& picture, bool tiled, int screenWidth, int screenHeight,
+                    int y, std::uint8_t* target);
+
+// The screen's picture in the image's format, a row at a time: the screen is never held twice.
+// Each channel is looked up once per level rather than per pixel, and the common 32-bit pixels
+// in this machine's byte order are stored whole: XPutPixel for every pixel of a large screen
+// costs more than decoding the picture did.
+void FillImage(XImage* image, const Visual& visual, const TRgbPicture& picture, bool tiled)
+{
+    unsigned long red[256], green[256], blue[256];
+    for (unsigned v = 0; v < 256; ++v) {
+        red[v] = ToMask(v, visual.red_mask);
+        green[v] = ToMask(v, visual.green_mask);
+        blue[v] = ToMask(v, visual.blue_mask);
+    }
+    const int nativeOrder = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    const bool whole = image->bits_per_pixel == 32 && image->byte_order == nativeOrder;
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(image->width) * 3);
+    for (int y = 0; y < image->height; ++y) {
+        ComposeRootRow(picture, tiled, image->width, image->height, y, line.data());
+        const std::uint8_t* source = line.data();
+        auto* row = reinterpret_cast<std::uint32_t*>(
+            image->data +
+            static_cast<std::size_t>(y) * static_cast<std::size_t>(image->bytes_per_line));
+        for (int x = 0; x < image->width; ++x, source += 3) {
+            const unsigned long pixel = red[source[0]] | green[source[1]] | blue[source[2]];
+            if (whole)
+                row[x] = static_cast<std::uint32_t>(pixel);
+            else
+                XPutPixel(image, x, y, pixel);
+        }
+    }
+}
+
 Pixmap ReadPixmapProperty(Display* display, Window root, Atom property)
 {
     Atom type = None;
@@ -150,6 +189,46 @@ TPictureRegion VisibleRegion(int width, int height, bool tiled, int screenWidth,
     return region;
 }
 
+namespace {
+
+// Row y of the screen's picture (screenWidth pixels of red, green, blue): the picture tiled from
+// the top left, or centred on black.
+void ComposeRootRow(const TRgbPicture& picture, bool tiled, int screenWidth, int screenHeight,
+                    int y, std::uint8_t* target)
+{
+    std::fill(target, target + static_cast<std::size_t>(screenWidth) * 3, 0);
+    if (picture.Width <= 0 || picture.Height <= 0 ||
+        picture.Pixels.size() < static_cast<std::size_t>(picture.Width) * picture.Height * 3)
+        return;
+    const auto sourceRow = [&](int row) {
+        return picture.Pixels.data() + static_cast<std::size_t>(row) * picture.Width * 3;
+    };
+    if (tiled) {
+        const std::uint8_t* source = sourceRow(y % picture.Height);
+        for (int x = 0; x < screenWidth; ++x) {
+            const std::uint8_t* pixel = source + static_cast<std::size_t>(x % picture.Width) * 3;
+            target[x * 3] = pixel[0];
+            target[x * 3 + 1] = pixel[1];
+            target[x * 3 + 2] = pixel[2];
+        }
+        return;
+    }
+    // Offsets of the picture on the screen; negative when it is larger.
+    const int left = (screenWidth - picture.Width) / 2;
+    const int top = (screenHeight - picture.Height) / 2;
+    if (y < top || y >= top + picture.Height)
+        return;
+    const int fromX = std::max(0, left);
+    const int toX = std::min(screenWidth, left + picture.Width);
+    if (fromX >= toX)
+        return;
+    const std::uint8_t* source = sourceRow(y - top) + static_cast<std::size_t>(fromX - left) * 3;
+    std::copy(source, source + static_cast<std::size_t>(toX - fromX) * 3,
+              target + static_cast<std::size_t>(fromX) * 3);
+}
+
+} // namespace
+
 TRgbPicture ComposeRootPicture(const TRgbPicture& picture, bool tiled, int screenWidth,
                                int screenHeight)
 {
@@ -159,41 +238,9 @@ TRgbPicture ComposeRootPicture(const TRgbPicture& picture, bool tiled, int scree
     screen.Width = screenWidth;
     screen.Height = screenHeight;
     screen.Pixels.assign(static_cast<std::size_t>(screenWidth) * screenHeight * 3, 0);
-    if (picture.Width <= 0 || picture.Height <= 0 ||
-        picture.Pixels.size() < static_cast<std::size_t>(picture.Width) * picture.Height * 3)
-        return screen;
-    const auto sourceRow = [&](int y) {
-        return picture.Pixels.data() + static_cast<std::size_t>(y) * picture.Width * 3;
-    };
-    if (tiled) {
-        for (int y = 0; y < screenHeight; ++y) {
-            const std::uint8_t* source = sourceRow(y % picture.Height);
-            std::uint8_t* target =
-                screen.Pixels.data() + static_cast<std::size_t>(y) * screenWidth * 3;
-            for (int x = 0; x < screenWidth; ++x) {
-                const std::uint8_t* pixel =
-                    source + static_cast<std::size_t>(x % picture.Width) * 3;
-                target[x * 3] = pixel[0];
-                target[x * 3 + 1] = pixel[1];
-                target[x * 3 + 2] = pixel[2];
-            }
-        }
-        return screen;
-    }
-    // Offsets of the picture on the screen; negative when it is larger.
-    const int left = (screenWidth - picture.Width) / 2;
-    const int top = (screenHeight - picture.Height) / 2;
-    const int fromX = std::max(0, left);
-    const int toX = std::min(screenWidth, left + picture.Width);
-    const int fromY = std::max(0, top);
-    const int toY = std::min(screenHeight, top + picture.Height);
-    for (int y = fromY; y < toY; ++y) {
-        const std::uint8_t* source =
-            sourceRow(y - top) + static_cast<std::size_t>(fromX - left) * 3;
-        std::uint8_t* target =
-            screen.Pixels.data() + (static_cast<std::size_t>(y) * screenWidth + fromX) * 3;
-        std::copy(source, source + static_cast<std::size_t>(toX - fromX) * 3, target);
-    }
+    for (int y = 0; y < screenHeight; ++y)
+        ComposeRootRow(picture, tiled, screenWidth, screenHeight, y,
+                       screen.Pixels.data() + static_cast<std::size_t>(y) * screenWidth * 3);
     return screen;
 }
 
@@ -219,8 +266,6 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
         width == 0 || height == 0 || width > 32767 || height > 32767)
         return TPlatformStatus::Failure("X11: cannot ask the root window's size");
 
-    const TRgbPicture screen =
-        ComposeRootPicture(picture, tiled, static_cast<int>(width), static_cast<int>(height));
     XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
                                  width, height, 32, 0);
     if (!image)
@@ -231,13 +276,7 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
         XDestroyImage(image);
         return TPlatformStatus::Failure("X11: not enough memory for the screen's picture");
     }
-    const std::uint8_t* source = screen.Pixels.data();
-    for (unsigned y = 0; y < height; ++y) {
-        for (unsigned x = 0; x < width; ++x, source += 3)
-            XPutPixel(image, static_cast<int>(x), static_cast<int>(y),
-                      ToMask(source[0], visual->red_mask) | ToMask(source[1], visual->green_mask) |
-                          ToMask(source[2], visual->blue_mask));
-    }
+    FillImage(image, *visual, picture, tiled);
 
     const Pixmap pixmap = XCreatePixmap(display, root, width, height, static_cast<unsigned>(depth));
     GC gc = XCreateGC(display, pixmap, 0, nullptr);

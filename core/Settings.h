@@ -32,6 +32,9 @@ struct TSettings {
     bool ShowHints = true;
     int HintOnTray = 0; // "Hint on Tray"
     int FilesType = 0;
+    // Extension keys: read, never written, so that SaveSettings leaves the file's own value
+    // (or its absence) alone. AutoRotate: turn pictures the way their camera held them.
+    bool AutoRotate = true;
 
     // Derived when loading.
     bool Win98Style = false;

@@ -2,6 +2,7 @@
 
 #include "core/Settings.h"
 #include "imaging/Canvas.h"
+#include "imaging/Orientation.h"
 #include "imaging/PixelGraphic.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
@@ -160,6 +161,9 @@ bool SetWallpaper(IPlatform& platform, const std::string& fileName)
     try {
         image->ReadWarningAction = pgwaRaise;
         image->LoadFromFile(fileName);
+        // Before the size decides anything, so that a photo taken upright counts as upright.
+        if (Settings.AutoRotate)
+            ApplyOrientation(*image);
         switch (Settings.Tile) {
         case 1:
             centre = true;

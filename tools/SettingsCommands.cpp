@@ -56,6 +56,8 @@ int RunSettings(const std::vector<std::string>& argv)
     number("FilesType", s.FilesType);
     number("Interval", s.Interval);
     number("RandomDelay", s.RandomDelay);
+    // Extension keys after the derived values, so that the lines above keep their places.
+    number("AutoRotate", s.AutoRotate);
     return 0;
 }
 

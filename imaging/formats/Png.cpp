@@ -1,5 +1,6 @@
 #include "imaging/formats/Png.h"
 #include "imaging/ProgressScope.h"
+#include "imaging/formats/Exif.h"
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
@@ -214,6 +215,7 @@ struct TPngHeader {
     png_color_16 Background{};
     bool HasGamma = false;
     double FileGamma = 0;
+    int Orientation = 1;
 };
 
 struct TPngTransforms {
@@ -267,6 +269,10 @@ bool FencedReadInfo(png_structp png, png_infop info, TPngHeader& header)
         header.HasGamma = true;
         header.FileGamma = gamma;
     }
+    png_bytep exif = nullptr;
+    png_uint_32 exifSize = 0;
+    if (png_get_eXIf_1(png, info, &exifSize, &exif) != 0 && exif)
+        header.Orientation = ExifOrientation(exif, exifSize);
     return true;
 }
 
@@ -604,6 +610,7 @@ void TPNGFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
         Fail(PGMessage(pgmUnexpectedEndOfFile));
 
     image.SetSize(static_cast<int>(header.Width), static_cast<int>(header.Height), bitCount);
+    image.Orientation = header.Orientation;
     if (!image.Empty() && layout.RowBytes > static_cast<std::size_t>(image.RowStride()))
         Fail(PGMessage(pgmInvalidSize, "row"));
     if (paletteFile) {
@@ -662,6 +669,7 @@ void TPNGFileFormatReader::GetInfo(TPGStream& stream, int index, TPGImageInfo& i
 
     info.Width = static_cast<int>(header.Width);
     info.Height = static_cast<int>(header.Height);
+    info.Orientation = header.Orientation;
     info.BitsPerPixel = header.BitDepth * header.Channels;
     info.Colors = ColorsText(info.BitsPerPixel);
     if ((header.ColorType & PNG_COLOR_MASK_PALETTE) != 0)

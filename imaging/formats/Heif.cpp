@@ -16,10 +16,13 @@ namespace scenaria {
 
 namespace {
 
-// libheif refuses a picture with a side longer than this while it parses the file, before it
-// reserves anything for it; the pixel budget (imaging/formats/CodecInput.h) then limits the
-// area. A long panorama stays within both.
-constexpr int MaxSide = 1 << 18;
+// libheif refuses every image it meets with a side longer than this: the file's own sizes while
+// it parses them, and each grid tile and decoder output before it reserves a plane for it. A
+// hostile tile can claim a size the file's own sizes do not show (a 24 x 528 grid whose HEVC
+// tile decodes as 55 015 x 65 519 did so in fuzzing), so this limit, not only the pixel budget
+// of the whole picture (imaging/formats/CodecInput.h), bounds what one plane may take: 16 384
+// is the side of the budget's square. Pictures with a longer side are refused.
+constexpr int MaxSide = 16384;
 
 struct TContextFree {
     void operator()(heif_context* context) const { heif_context_free(context); }
@@ -58,8 +61,13 @@ struct THeifFile {
     }
     void Check(const heif_error& error) const
     {
-        if (error.code != heif_error_Ok)
-            Fail(error.message && *error.message ? error.message : PGMessage(pgmFailed, "libheif"));
+        if (error.code == heif_error_Ok)
+            return;
+        std::string text = error.message ? error.message : "";
+        // Some of libheif's messages end in a line break.
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+            text.pop_back();
+        Fail(text.empty() ? PGMessage(pgmFailed, "libheif") : text);
     }
 };
 

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""Gives the primary image of a HEIF file a rotation (irot) and, optionally, a mirroring (imir)
-property, as a camera that stores its pictures sideways does: heif-enc writes neither.
+"""Gives the images of a HEIF file (the primary one and those that belong to it, such as its
+alpha plane) a rotation (irot) and, optionally, a mirroring (imir) property, as a camera that
+stores its pictures sideways does: heif-enc writes neither.
 
 usage: heif-transform.py IN OUT QUARTER_TURNS [MIRROR_AXIS]
 
 QUARTER_TURNS (0..3) counts anticlockwise quarter turns; MIRROR_AXIS is 0 (top and bottom
 change places) or 1 (left and right). Both properties are appended to ipco and associated with
-the primary item in ipma, in that order; the sizes of the enclosing boxes grow accordingly and
+every item ipma lists, in that order; the sizes of the enclosing boxes grow accordingly and
 iloc's file offsets of data behind the meta box move with them.
 """
 import struct
@@ -56,7 +57,7 @@ def new_ipma(data, ipma, primary, indices):
         n = data[p + id_size]
         body = data[p + id_size + 1:p + id_size + 1 + n * (2 if wide else 1)]
         p += id_size + 1 + len(body)
-        if item == primary:
+        if primary is not None:
             for index in indices:
                 body += struct.pack(">H", 0x8000 | index) if wide else bytes([0x80 | index])
             n += len(indices)

@@ -8,6 +8,7 @@
 #include <webp/demux.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -137,9 +138,10 @@ std::vector<std::uint8_t> DecodeStill(const std::vector<std::uint8_t>& data,
     return rgba;
 }
 
-// The first frame of an animation, composed on its canvas by libwebp.
-std::vector<std::uint8_t> DecodeFirstFrame(const std::vector<std::uint8_t>& data,
-                                           const TWebPHeader& header)
+// The first frame of an animation, composed on its canvas by libwebp, handed to `store` while
+// the decoder still owns it: libwebp keeps two canvases already, so no third is made.
+void DecodeFirstFrame(const std::vector<std::uint8_t>& data, const TWebPHeader& header,
+                      const std::function<void(const std::uint8_t*)>& store)
 {
     WebPAnimDecoderOptions options;
     if (!WebPAnimDecoderOptionsInit(&options))
@@ -160,8 +162,7 @@ std::vector<std::uint8_t> DecodeFirstFrame(const std::vector<std::uint8_t>& data
     int timestamp = 0;
     if (!WebPAnimDecoderGetNext(decoder.get(), &frame, &timestamp) || !frame)
         Fail(PGMessage(pgmFailed, "WebPAnimDecoderGetNext"));
-    const std::size_t size = std::size_t{info.canvas_width} * info.canvas_height * 4;
-    return std::vector<std::uint8_t>(frame, frame + size);
+    store(frame);
 }
 
 std::vector<std::uint8_t> ReadInput(TPGStream& stream)
@@ -193,11 +194,15 @@ void TWEBPFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int in
     const std::vector<std::uint8_t> data = ReadInput(stream);
     const TWebPHeader header = ReadHeader(data);
     CheckBudget(header);
-    const std::vector<std::uint8_t> rgba =
-        header.Animated ? DecodeFirstFrame(data, header) : DecodeStill(data, header);
-    image.SetSize(header.Width, header.Height, bc24Bit);
-    image.Orientation = header.Orientation;
-    StoreCodecRows(image, rgba.data(), static_cast<std::size_t>(header.Width) * 4, 4);
+    const auto store = [&image, &header](const std::uint8_t* rgba) {
+        image.SetSize(header.Width, header.Height, bc24Bit);
+        image.Orientation = header.Orientation;
+        StoreCodecRows(image, rgba, static_cast<std::size_t>(header.Width) * 4, 4);
+    };
+    if (header.Animated)
+        DecodeFirstFrame(data, header, store);
+    else
+        store(DecodeStill(data, header).data());
 }
 
 void TWEBPFileFormatReader::GetInfo(TPGStream& stream, int index, TPGImageInfo& info) const

@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Files, OrientationFilesTest, ::testing::ValuesIn(Params
                                     std::to_string(row.param.Orientation);
                          });
 
-TEST(OrientationFiles, AnXmpSegmentBeforeTheExifOneDoesNotHideIt)
+TEST(OrientationFiles, AnXmpSegmentBesideTheExifOneDoesNotHideIt)
 {
     TTempDir dir;
     dir.Write("upright.ppm", testing::TestPatternPpm(32, 16));

@@ -16,10 +16,12 @@ build=${SCENARIA_BUILD_DIR:-$here/build}
 
 run_packages=(build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libx11-dev
+  libwebp-dev libheif-dev libjxl-dev
   xdg-utils libglib2.0-bin dbus)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr
   imagemagick netpbm libtiff-tools giflib-tools libgif-dev libjpeg-turbo-progs python3 python3-pil
+  webp libheif-examples libjxl-tools libimage-exiftool-perl
   gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils
   xfdesktop4 xfconf pcmanfm pcmanfm-qt caja dconf-service dconf-gsettings-backend)
 

@@ -13,9 +13,11 @@
 namespace scenaria {
 
 const TPictureFileType PictureFileTypes[PictureFileTypeCount] = {
+    // The newer formats follow the original list, so that a stored FilesType keeps its meaning.
     {"All graphic files",
-     "*.bmp;*.dib;*.jif;*.jpeg;*.jpg;*.pbm;*.pcx;*.pgm;*.png;*.ppm;*.rle;*.tga;*.tif;*.tiff",
-     "|bmp|dib|jif|jpeg|jpg|pbm|pcx|pgm|png|ppm|rle|tga|tif|tiff|"},
+     "*.bmp;*.dib;*.jif;*.jpeg;*.jpg;*.pbm;*.pcx;*.pgm;*.png;*.ppm;*.rle;*.tga;*.tif;*.tiff;"
+     "*.webp;*.heic;*.heif;*.avif;*.jxl",
+     "|bmp|dib|jif|jpeg|jpg|pbm|pcx|pgm|png|ppm|rle|tga|tif|tiff|webp|heic|heif|avif|jxl|"},
     {"Internet Files", "*.jpg;*.gif", "|jpg|gif|"},
     {"Windows Bitmaps", "*.bmp;*.dib;*.rle", "|bmp|dib|rle|"},
     {"BMP files", "*.bmp", "|bmp|"},
@@ -28,6 +30,10 @@ const TPictureFileType PictureFileTypes[PictureFileTypeCount] = {
     {"TGA files", "*.tga", "|tga|"},
     {"Portable Graphic files", "*.pbm;*.pgm;*.png;*.ppm", "|pbm|pgm|png|ppm|"},
     {"TIFF files", "*.tiff;*.tif", "|tiff|tif|"},
+    {"WebP files", "*.webp", "|webp|"},
+    {"HEIF files", "*.heic;*.heif", "|heic|heif|"},
+    {"AVIF files", "*.avif", "|avif|"},
+    {"JPEG XL files", "*.jxl", "|jxl|"},
 };
 
 std::string PictureFileTypeFilter()

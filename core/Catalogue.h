@@ -15,7 +15,7 @@ struct TPictureFileType {
     const char* Extensions; // what the filter matches, "|ext|ext|"
 };
 
-inline constexpr int PictureFileTypeCount = 13;
+inline constexpr int PictureFileTypeCount = 17;
 extern const TPictureFileType PictureFileTypes[PictureFileTypeCount];
 
 // The rows as one filter text: name|patterns|name|patterns|...

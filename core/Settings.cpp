@@ -130,6 +130,7 @@ void LoadSettings(const TSettingsPlace& place, std::optional<std::uint32_t> seed
     s.ShowHints = ReadBool(ini, "ShowHints", true);
     s.HintOnTray = ReadInteger(ini, "Hint on Tray", 0);
     s.FilesType = ReadInteger(ini, "FilesType", 0);
+    s.AutoRotate = ReadBool(ini, "AutoRotate", true);
     s.Smooth = ReadBool(ini, "Smooth", true);
 }
 

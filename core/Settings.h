@@ -32,8 +32,9 @@ struct TSettings {
     bool ShowHints = true;
     int HintOnTray = 0; // "Hint on Tray"
     int FilesType = 0;
-
-    // Keys newer copies added; older ones ignore them. Read only: set by hand in the file.
+    // Extension keys: read, never written, so that SaveSettings leaves the file's own value
+    // (or its absence) alone. AutoRotate: turn pictures the way their camera held them.
+    bool AutoRotate = true;
     bool Smooth = true; // the wallpaper is resampled smoothly (0: nearest pixel)
 
     // Derived when loading.

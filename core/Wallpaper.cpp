@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "imaging/Canvas.h"
 #include "imaging/FittedLoad.h"
+#include "imaging/Orientation.h"
 #include "imaging/PixelGraphic.h"
 #include "imaging/Resample.h"
 #include "platform/FileSystem.h"
@@ -130,13 +131,16 @@ private:
 };
 
 // Loads the picture; smoothly scaled pictures come out of the loader at the size they are
-// drawn at, which spares holding them whole. Gives the picture's own size.
+// drawn at, which spares holding them whole. Gives the picture's own size, upright unless
+// "AutoRotate" is off: the size a picture is seen at decides everything after.
 void LoadPicture(TPixelGraphic& image, const std::string& fileName, TComposition& composition,
                  int& width, int& height)
 {
     image.ReadWarningAction = pgwaRaise;
     if (!Settings.Smooth) {
         image.LoadFromFile(fileName);
+        if (Settings.AutoRotate)
+            ApplyOrientation(image);
         width = image.Width();
         height = image.Height();
         return;
@@ -149,6 +153,7 @@ void LoadPicture(TPixelGraphic& image, const std::string& fileName, TComposition
     };
     TFitOptions options;
     options.Rounding = rrNearest;
+    options.Upright = Settings.AutoRotate;
     const TFittedLoad loaded = LoadFitted(image, fileName, rule, options);
     width = loaded.PictureWidth;
     height = loaded.PictureHeight;

@@ -65,6 +65,9 @@ struct TPGImageInfo {
     int Width = 0;
     std::string Remark;
     std::string Subformat;
+    // The orientation tag (Exif's 1..8) the pixels are stored with; 1 when the file has none or
+    // its decoder turns the pixels upright itself.
+    int Orientation = 1;
 };
 
 class TFileFormatReaderWriter {

@@ -1,5 +1,6 @@
 #include "imaging/FittedLoad.h"
 
+#include "imaging/Orientation.h"
 #include "imaging/PixelGraphic.h"
 #include "imaging/Resample.h"
 #include "imaging/RowSink.h"
@@ -158,8 +159,12 @@ public:
     {
     }
 
-    int Reduction(int width, int height) override
+    int Reduction(int width, int height, int orientation) override
     {
+        // Turning comes before resampling, and needs the whole picture: the rows are left to
+        // the image.
+        if (options_.Upright && orientation != 1)
+            return 0;
         asked_ = true;
         pictureWidth_ = width;
         pictureHeight_ = height;
@@ -247,6 +252,8 @@ TFittedLoad LoadFitted(TPixelGraphic& image, const std::string& fileName, const 
         const TSinkScope scope(image, sink);
         image.LoadFromFile(fileName);
     }
+    if (options.Upright && !sink.Fitted())
+        ApplyOrientation(image);
     TFittedLoad result;
     result.Fitted = sink.Fitted();
     result.PictureWidth = sink.Asked() ? sink.PictureWidth() : image.Width();

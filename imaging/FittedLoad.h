@@ -23,7 +23,7 @@ struct TFitSize {
 using TFitRule = std::function<TFitSize(int pictureWidth, int pictureHeight)>;
 
 struct TFittedLoad {
-    int PictureWidth = 0; // the picture's own size, whatever size the image now has
+    int PictureWidth = 0; // the picture's own size (upright when asked), whatever the image's
     int PictureHeight = 0;
     // The image holds the picture at the rule's size: 24 bits a pixel, or 8-bit gray levels for
     // a gray JPEG.
@@ -36,6 +36,9 @@ struct TFitOptions {
     bool ReducedDecode = true;
     // Nearest levels (rrNearest) or CopyFrom's (rrDown); see imaging/Resample.h.
     TResampleRounding Rounding = rrDown;
+    // Turn the picture the way its camera was held (ApplyOrientation) before resampling; the
+    // rule is then given the upright size. A picture that must be turned is loaded whole.
+    bool Upright = false;
 };
 
 // Loads the file as LoadFromFile does (same readers, same errors), resampled on the way to the

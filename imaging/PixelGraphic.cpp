@@ -527,6 +527,7 @@ void TPixelGraphic::Assign(const TPixelGraphic* source)
         Transparent = source->Transparent;
         RangeCheck = source->RangeCheck;
         SaveColorResWarningAction = source->SaveColorResWarningAction;
+        Orientation = source->Orientation;
         IdentifyPalette();
     } catch (...) {
         EndUpdate();

@@ -107,6 +107,9 @@ public:
     TPGWarningAction ReadWarningAction = pgwaOKCancelBox;
     bool RangeCheck = false; // out-of-range pixel access raises instead of being ignored
     TPGWarningAction SaveColorResWarningAction = pgwaOKCancelBox;
+    // How the camera held the picture, as Exif numbers it (1 upright ... 8): set by the reader,
+    // the pixels stay as stored. ApplyOrientation (imaging/Orientation.h) turns them upright.
+    int Orientation = 1;
 
     // Events; Sender is this image.
     TPGNotifyEvent OnChange;

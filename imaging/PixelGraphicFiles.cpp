@@ -76,6 +76,7 @@ void TPixelGraphic::LoadFromStreamAs(TPGStream& stream, std::string_view extensi
     SetSize(0, 0, bc24Bit);
     SetPaletteCount(0);
     Gamma = DisplayGamma;
+    Orientation = 1;
     const TFileFormatReader* reader = FileFormats().FindReader(stream, extension);
     if (!reader)
         throw EPGUnknownFileFormat(PGMessage(pgmUnknownFileFormat));

@@ -5,6 +5,7 @@
 #include "imaging/FileFormats.h"
 #include "imaging/FittedLoad.h"
 #include "imaging/Messages.h"
+#include "imaging/Orientation.h"
 #include "imaging/PixelGraphic.h"
 #include "imaging/Stream.h"
 #include "imaging/formats/Jpeg.h"
@@ -35,6 +36,7 @@ int RunInfo(const std::vector<std::string>& argv)
     std::printf("subformat: %s\n", info.Subformat.c_str());
     std::printf("remark: %s\n", info.Remark.c_str());
     std::printf("images: %d\n", info.ImageCount);
+    std::printf("orientation: %d\n", info.Orientation);
     return 0;
 }
 
@@ -77,7 +79,7 @@ TStretchMode ParseStretchMode(const std::string& text)
 int RunConvert(const std::vector<std::string>& argv)
 {
     const TToolArgs args(argv, {"--quality", "--resize", "--stretch-mode", "--colors"},
-                         {"--force"});
+                         {"--force", "--keep-orientation"});
     if (args.Positional().size() != 2)
         throw EToolUsage("needs IN and OUT");
     const std::string& in = args.Positional()[0];
@@ -95,13 +97,26 @@ int RunConvert(const std::vector<std::string>& argv)
 
     auto image = std::make_unique<TPixelGraphic>();
     image->ReadWarningAction = pgwaRaise;
+    const bool upright = !args.Flag("--keep-orientation");
     bool fitted = false;
     if (resize && stretchMode == smPrecise) {
-        // As the wallpaper is made: a reader that can sends its rows straight to the resampler.
+        // As the wallpaper is made: a reader that can sends its rows straight to the resampler,
+        // and --resize means the picture as it is seen.
         image->StretchMode = smPrecise;
-        fitted = LoadFitted(*image, in, [&](int, int) { return TFitSize{width, height}; }).Fitted;
+        TFitOptions options;
+        options.Upright = upright;
+        fitted = LoadFitted(
+                     *image, in,
+                     [&](int, int) {
+                         return TFitSize{width, height};
+                     },
+                     options)
+                     .Fitted;
     } else {
         image->LoadFromFile(in);
+        // Upright first, so that --resize means the picture as it is seen.
+        if (upright)
+            ApplyOrientation(*image);
     }
 
     if (resize && !fitted) {
@@ -131,16 +146,18 @@ const TToolCommandRegistration infoCommand({
     "info",
     "info FILE",
     "Describes a picture file as its reader sees it, without decoding the pixels:\n"
-    "format: <description>, width:, height:, bits:, colors:, subformat:, remark:, images:\n"
-    "one per line. The reader is chosen by the file's first bytes (by its extension only\n"
-    "for formats that have no signature).",
+    "format: <description>, width:, height:, bits:, colors:, subformat:, remark:, images:,\n"
+    "orientation: one per line. Width and height are those of the stored pixels; orientation\n"
+    "is the Exif orientation tag they are stored with (1 upright .. 8), 1 when the file has\n"
+    "none or its decoder turns the pixels itself (HEIF, AVIF). The reader is chosen by the\n"
+    "file's first bytes (by its extension only for formats that have no signature).",
     RunInfo,
 });
 
 const TToolCommandRegistration convertCommand({
     "convert",
     "convert IN OUT [--quality N] [--force] [--resize WxH [--stretch-mode fast|medium|precise]] "
-    "[--colors N]",
+    "[--colors N] [--keep-orientation]",
     "Loads IN (warnings of its reader are errors), optionally resizes and reduces it, and\n"
     "saves it as OUT in the format of OUT's extension (bmp, dib, jpg, ...). On failure OUT is\n"
     "left as it was (or not created) and the library's message goes to stderr.\n"
@@ -150,7 +167,9 @@ const TToolCommandRegistration convertCommand({
     "--colors N            reduce to an optimised palette of N colours (2..256; with the\n"
     "                      16 system colours when N > 16), dithered, as an 8-bit image\n"
     "--force               let the writer change the colour resolution when it cannot\n"
-    "                      store the picture's own (otherwise that is an error)",
+    "                      store the picture's own (otherwise that is an error)\n"
+    "--keep-orientation    write the pixels as stored; otherwise a picture with an\n"
+    "                      orientation tag is turned upright first",
     RunConvert,
 });
 

@@ -54,9 +54,11 @@ int RunSettings(const std::vector<std::string>& argv)
     number("ShowHints", s.ShowHints);
     number("Hint on Tray", s.HintOnTray);
     number("FilesType", s.FilesType);
-    number("Smooth", s.Smooth);
     number("Interval", s.Interval);
     number("RandomDelay", s.RandomDelay);
+    // Extension keys after the derived values, so that the lines above keep their places.
+    number("AutoRotate", s.AutoRotate);
+    number("Smooth", s.Smooth);
     return 0;
 }
 

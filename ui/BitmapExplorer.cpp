@@ -298,6 +298,8 @@ void TfmBitmap::CreateControls()
     Img->SetCenter(true);
     Img->SetZoomFactor(1);
     Img->SetReadWarningAction(pgwaRaise);
+    // A phone photo is previewed (and saved from here) the way it was taken.
+    Img->SetAutoOrient(true);
     spVert->addWidget(spHor);
     spVert->addWidget(Img);
     // The lists may be narrower than the longest entry; the panes keep their bar positions.

@@ -1,6 +1,7 @@
 #include "widgets/PGImage.h"
 
 #include "imaging/Messages.h"
+#include "imaging/Orientation.h"
 #include "widgets/CreatePaintPGThread.h"
 #include "widgets/PanCursors.h"
 #include "widgets/PixelGraphicPaint.h"
@@ -211,6 +212,8 @@ void TPGImage::SetFileName(const std::string& fileName)
         ConnectGraphic(*graphic);
         try {
             graphic->LoadFromFile(fileName);
+            if (autoOrient_)
+                ApplyOrientation(*graphic);
             graphic->OnChange = [this](TPixelGraphic&) {
                 InvalidatePaintCache();
                 FullLayout(false);

@@ -151,6 +151,10 @@ public:
     void SetBackGroundColor(TColor value) { backGroundColor_ = value; }
     TPGWarningAction ReadWarningAction() const { return readWarningAction_; }
     void SetReadWarningAction(TPGWarningAction value) { readWarningAction_ = value; }
+    // Turn each picture loaded from here on upright by its orientation tag (off by default:
+    // the pixels are shown as stored).
+    bool AutoOrient() const { return autoOrient_; }
+    void SetAutoOrient(bool value) { autoOrient_ = value; }
     TPGWarningAction SaveColorResWarningAction() const { return saveColorResWarningAction_; }
     void SetSaveColorResWarningAction(TPGWarningAction value)
     {
@@ -346,6 +350,7 @@ private:
     bool allow24BitStretch_ = false;
     bool reduceOnLoad_ = false;
     bool keepOld_ = false;
+    bool autoOrient_ = false;
     bool rearrangeAlways_ = false;
     bool autoSize_ = false;
     TAutoSizeLimits autoSizeLimits_;

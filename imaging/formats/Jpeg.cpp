@@ -6,6 +6,7 @@
 // and raised again once the fenced function has returned and the codec object is destroyed.
 
 #include "imaging/formats/Jpeg.h"
+#include "imaging/formats/Exif.h"
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
@@ -309,7 +310,27 @@ struct TReadJob {
     bool ProgressEnded = false;
     bool Aborted = false;
     bool Unsupported = false;
+    int Orientation = 1;
 };
+
+// The Exif segment is kept so that the orientation tag can be read from it; the codec drops
+// every other marker as before. A segment is at most 64 KiB, so this bounds what it keeps.
+void SaveExifMarker(jpeg_decompress_struct& info)
+{
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xFFFF);
+}
+
+int SavedOrientation(const jpeg_decompress_struct& info)
+{
+    for (jpeg_saved_marker_ptr m = info.marker_list; m; m = m->next) {
+        if (m->marker != JPEG_APP0 + 1)
+            continue;
+        const int orientation = JpegApp1Orientation(m->data, m->data_length);
+        if (orientation != 1)
+            return orientation;
+    }
+    return 1;
+}
 
 // Settings of reading, also used by GetInfo.
 void SetDecompressParameters(jpeg_decompress_struct& info, const TPixelGraphic* image)
@@ -342,14 +363,16 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
     job.Info.src = &job.Source.Pub;
     job.Progress.progress_monitor = CheckScanCount;
     job.Info.progress = &job.Progress;
+    SaveExifMarker(job.Info);
     jpeg_read_header(&job.Info, TRUE);
+    job.Orientation = SavedOrientation(job.Info);
     SetDecompressParameters(job.Info, job.Image);
     TPixelGraphic& image = *job.Image;
     TRowSink* const sink = image.RowSink;
     int reduction = 0;
     if (sink && !Guarded(job.Error, [&] {
             reduction = sink->Reduction(static_cast<int>(job.Info.image_width),
-                                        static_cast<int>(job.Info.image_height));
+                                        static_cast<int>(job.Info.image_height), job.Orientation);
         })) {
         jpeg_destroy_decompress(&job.Info);
         return false;
@@ -424,6 +447,7 @@ struct TInfoJob {
     bool Progressive = false;
     bool Jfif = false;
     bool Adobe = false;
+    int Orientation = 1;
 };
 
 bool ReadHeaderFenced(TInfoJob& job, TPGStream& stream) noexcept
@@ -435,7 +459,9 @@ bool ReadHeaderFenced(TInfoJob& job, TPGStream& stream) noexcept
     jpeg_CreateDecompress(&job.Info, JPEG_LIB_VERSION, sizeof job.Info);
     SetUpSource(job.Source, stream);
     job.Info.src = &job.Source.Pub;
+    SaveExifMarker(job.Info);
     jpeg_read_header(&job.Info, TRUE);
+    job.Orientation = SavedOrientation(job.Info);
     SetDecompressParameters(job.Info, nullptr);
     job.Width = static_cast<int>(job.Info.image_width);
     job.Height = static_cast<int>(job.Info.image_height);
@@ -618,8 +644,10 @@ void TJPGFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
     job.Image = &image;
     SetUpErrorManager(job.Error, image.ReadWarningAction);
     job.Info.err = &job.Error.Pub;
-    if (DecodeFenced(job, stream))
+    if (DecodeFenced(job, stream)) {
+        image.Orientation = job.Orientation;
         return;
+    }
     EndProgressAfterFailure(image, job.ProgressStarted, job.ProgressEnded);
     if (job.Unsupported)
         Fail(PGMessage(pgmNotSupportedSubformat));
@@ -639,6 +667,7 @@ void TJPGFileFormatReader::GetInfo(TPGStream& stream, int index, TPGImageInfo& i
         RaiseFailure(job.Error);
     info.Width = job.Width;
     info.Height = job.Height;
+    info.Orientation = job.Orientation;
     info.BitsPerPixel = 8 * job.Components;
     static const char* const Colors[] = {"256", "64K", "16.7M", "4294.9M"};
     info.Colors = job.Components >= 1 && job.Components <= 4 ? Colors[job.Components - 1] : "?";

@@ -1,5 +1,6 @@
 #include "imaging/formats/Png.h"
 #include "imaging/ProgressScope.h"
+#include "imaging/formats/Exif.h"
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
@@ -215,6 +216,7 @@ struct TPngHeader {
     png_color_16 Background{};
     bool HasGamma = false;
     double FileGamma = 0;
+    int Orientation = 1;
 };
 
 struct TPngTransforms {
@@ -268,6 +270,10 @@ bool FencedReadInfo(png_structp png, png_infop info, TPngHeader& header)
         header.HasGamma = true;
         header.FileGamma = gamma;
     }
+    png_bytep exif = nullptr;
+    png_uint_32 exifSize = 0;
+    if (png_get_eXIf_1(png, info, &exifSize, &exif) != 0 && exif)
+        header.Orientation = ExifOrientation(exif, exifSize);
     return true;
 }
 
@@ -637,13 +643,14 @@ void TPNGFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
     const bool plainRows = (bitCount == bc24Bit || (bitCount == bc8Bit && !paletteFile)) &&
                            layout.Passes == 1 && !GammaCorrectionNeeded(image.Gamma);
     if (plainRows && image.RowSink &&
-        image.RowSink->Reduction(static_cast<int>(header.Width), static_cast<int>(header.Height)) >
-            0) {
+        image.RowSink->Reduction(static_cast<int>(header.Width), static_cast<int>(header.Height),
+                                 header.Orientation) > 0) {
         ReadRowsToSink(session, header, layout, image, bitCount == bc8Bit);
         return;
     }
 
     image.SetSize(static_cast<int>(header.Width), static_cast<int>(header.Height), bitCount);
+    image.Orientation = header.Orientation;
     if (!image.Empty() && layout.RowBytes > static_cast<std::size_t>(image.RowStride()))
         Fail(PGMessage(pgmInvalidSize, "row"));
     if (paletteFile) {
@@ -702,6 +709,7 @@ void TPNGFileFormatReader::GetInfo(TPGStream& stream, int index, TPGImageInfo& i
 
     info.Width = static_cast<int>(header.Width);
     info.Height = static_cast<int>(header.Height);
+    info.Orientation = header.Orientation;
     info.BitsPerPixel = header.BitDepth * header.Channels;
     info.Colors = ColorsText(info.BitsPerPixel);
     if ((header.ColorType & PNG_COLOR_MASK_PALETTE) != 0)

@@ -25,6 +25,15 @@
 #include "imaging/formats/Pnm.h"
 #include "imaging/formats/Tga.h"
 #include "imaging/formats/Tiff.h"
+#if SCENARIA_HAVE_WEBP
+#include "imaging/formats/WebP.h"
+#endif
+#if SCENARIA_HAVE_HEIF
+#include "imaging/formats/Heif.h"
+#endif
+#if SCENARIA_HAVE_JXL
+#include "imaging/formats/Jxl.h"
+#endif
 
 namespace scenaria {
 
@@ -44,6 +53,18 @@ void RegisterFileFormats(TFileFormatRegistry& registry)
     registry.AddReader(std::make_unique<TTGAFileFormatReader>());
     registry.AddReader(std::make_unique<TTIFFileFormatReader>());
     registry.AddReader(std::make_unique<TTIFFFileFormatReader>());
+    // The formats whose libraries the build found (imaging/CMakeLists.txt).
+#if SCENARIA_HAVE_WEBP
+    registry.AddReader(std::make_unique<TWEBPFileFormatReader>());
+#endif
+#if SCENARIA_HAVE_HEIF
+    registry.AddReader(std::make_unique<THEICFileFormatReader>());
+    registry.AddReader(std::make_unique<THEIFFileFormatReader>());
+    registry.AddReader(std::make_unique<TAVIFFileFormatReader>());
+#endif
+#if SCENARIA_HAVE_JXL
+    registry.AddReader(std::make_unique<TJXLFileFormatReader>());
+#endif
 
     registry.AddWriter(std::make_unique<TBMPFileFormatWriter>());
     registry.AddWriter(std::make_unique<TDIBFileFormatWriter>());

@@ -1,6 +1,7 @@
 #include "imaging/formats/Tiff.h"
 #include "imaging/ProgressScope.h"
 #include "imaging/formats/ByteIO.h"
+#include "imaging/formats/Exif.h"
 
 #include "imaging/MessageBox.h"
 #include "imaging/Messages.h"
@@ -34,6 +35,7 @@ enum TTag : std::uint16_t {
     tagCompression = 259,
     tagPhotometric = 262,
     tagStripOffsets = 273,
+    tagOrientation = ExifOrientationTag,
     tagSamplesPerPixel = 277,
     tagRowsPerStrip = 278,
     tagStripByteCounts = 279,
@@ -137,6 +139,7 @@ struct TTiffDirectory {
     std::uint32_t SamplesPerPixel = 1;
     std::uint32_t RowsPerStrip = 0;
     std::uint32_t Planar = 0;
+    int Orientation = 1;
     std::vector<std::uint32_t> BitsPerSample;
     std::vector<std::uint32_t> StripOffsets;
     std::vector<std::uint32_t> StripByteCounts;
@@ -310,6 +313,11 @@ TTiffDirectory ReadDirectory(TTiffSource& source, int index)
             break;
         case tagColorMap:
             d.ColorMap = EntryValues(source, entry, false);
+            break;
+        case tagOrientation:
+            d.Orientation =
+                OrientationEntryValue(source.Order.Get16(entry + 2), source.Order.Get32(entry + 4),
+                                      source.Order.Get16(entry + 8));
             break;
         default:
             break;
@@ -558,6 +566,7 @@ void TTIFFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
     const TBitCount bitCount =
         d.SamplesPerPixel == 1 ? NumToBitCount(static_cast<int>(bits)) : bc24Bit;
     image.SetSize(width, static_cast<int>(d.Length), bitCount);
+    image.Orientation = d.Orientation;
     const bool gray = d.Photometric == phWhiteIsZero || d.Photometric == phBlackIsZero;
     switch (bitCount) {
     case bc1Bit:
@@ -613,6 +622,7 @@ void TTIFFileFormatReader::GetInfo(TPGStream& stream, int index, TPGImageInfo& i
     info.Width = static_cast<int>(std::min<std::uint32_t>(d.Width, INT_MAX));
     info.Height = static_cast<int>(std::min<std::uint32_t>(d.Length, INT_MAX));
     info.ImageCount = d.ImageCount;
+    info.Orientation = d.Orientation;
     const std::uint64_t bits = d.TotalBits();
     info.BitsPerPixel = static_cast<int>(bits);
     info.Colors = bits > 23 ? "16.7 M" : std::to_string(1u << bits);

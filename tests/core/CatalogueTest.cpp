@@ -27,12 +27,17 @@ std::vector<std::string> ListingOrder(const std::string& folder)
 TEST(FileTypes, TableAndFilterText)
 {
     EXPECT_STREQ(PictureFileTypes[0].Extensions,
-                 "|bmp|dib|jif|jpeg|jpg|pbm|pcx|pgm|png|ppm|rle|tga|tif|tiff|");
+                 "|bmp|dib|jif|jpeg|jpg|pbm|pcx|pgm|png|ppm|rle|tga|tif|tiff|webp|heic|heif|avif|"
+                 "jxl|");
     EXPECT_STREQ(PictureFileTypes[12].Name, "TIFF files");
+    EXPECT_STREQ(PictureFileTypes[13].Name, "WebP files");
+    EXPECT_STREQ(PictureFileTypes[16].Name, "JPEG XL files");
     const std::string filter = PictureFileTypeFilter();
     EXPECT_EQ(filter.rfind("All graphic files|*.bmp;*.dib;", 0), 0u);
     EXPECT_NE(filter.find("|Internet Files|*.jpg;*.gif|Windows Bitmaps|"), std::string::npos);
-    EXPECT_EQ(filter.substr(filter.size() - 23), "TIFF files|*.tiff;*.tif");
+    EXPECT_NE(filter.find("|TIFF files|*.tiff;*.tif|WebP files|*.webp|HEIF files|*.heic;*.heif|"
+                          "AVIF files|*.avif|JPEG XL files|*.jxl"),
+              std::string::npos);
 }
 
 TEST(FileTypes, ExtensionMatching)
@@ -53,7 +58,18 @@ TEST(FileTypes, ExtensionMatching)
         EXPECT_FALSE(MatchesFileType("anim.gif", type)) << type;
     EXPECT_TRUE(MatchesFileType("x.tif", 12));
     EXPECT_FALSE(MatchesFileType("x.png", 12));
-    for (int type : {-1, 13, 1000})
+    // The newer formats: in the first row and each in a row of its own after the old ones.
+    for (const char* name : {"a.webp", "b.HEIC", "c.heif", "d.avif", "e.jxl"})
+        EXPECT_TRUE(MatchesFileType(name, 0)) << name;
+    EXPECT_TRUE(MatchesFileType("a.webp", 13));
+    EXPECT_TRUE(MatchesFileType("b.heic", 14));
+    EXPECT_TRUE(MatchesFileType("c.heif", 14));
+    EXPECT_TRUE(MatchesFileType("d.avif", 15));
+    EXPECT_TRUE(MatchesFileType("e.jxl", 16));
+    EXPECT_FALSE(MatchesFileType("e.jxl", 15));
+    for (int type : {1, 2, 7, 11, 12})
+        EXPECT_FALSE(MatchesFileType("a.webp", type)) << type;
+    for (int type : {-1, 17, 1000})
         EXPECT_FALSE(MatchesFileType("x.bmp", type)) << "type " << type << " selects nothing";
 }
 

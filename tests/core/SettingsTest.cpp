@@ -46,6 +46,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault)
     EXPECT_TRUE(s.ShowHints);
     EXPECT_EQ(s.HintOnTray, 0);
     EXPECT_EQ(s.FilesType, 0);
+    EXPECT_TRUE(s.AutoRotate);
     EXPECT_FALSE(s.Win98Style);
     // Seed 42 advances to 1366595111 before the one draw of the load.
     EXPECT_EQ(s.RandomDelay, 191);
@@ -132,6 +133,24 @@ TEST_F(SettingsTest, SaveWritesSixteenKeysInOrderAndKeepsTheRest)
               "Directory=/pics\nSubfolders=0\nMode=0\nLastIndex=3\nRandom=1\nTile=2\n"
               "MinWidth=320\nMinHeight=240\nRunOnStart=0\nStretch=0\nProportional=0\n"
               "ActiveDesktop=0\nShowHints=1\nHint on Tray=0\nFilesType=0\n");
+}
+
+TEST_F(SettingsTest, AutoRotateIsReadAndSavingLeavesItAsTheFileHasIt)
+{
+    LoadSettings(Place("[Diduzavizo]\nAutoRotate=0\nDelay=45\n"), 1);
+    EXPECT_FALSE(Settings.AutoRotate);
+    Settings.Delay = 50;
+    SaveSettings();
+    const std::string saved = ReadFile(dir / "scenarix.INI");
+    EXPECT_EQ(saved.rfind("[Diduzavizo]\nAutoRotate=0\nDelay=50\n", 0), 0u) << saved;
+
+    LoadSettings(Place("[Diduzavizo]\nAutoRotate=2\n"), 1);
+    EXPECT_TRUE(Settings.AutoRotate) << "any number but 0 is on, as for the other switches";
+    LoadSettings(Place("[Diduzavizo]\nAutoRotate=off\n"), 1);
+    EXPECT_TRUE(Settings.AutoRotate) << "unreadable: the default";
+    SaveSettings();
+    EXPECT_EQ(ReadFile(dir / "scenarix.INI").find("AutoRotate=1"), std::string::npos)
+        << "never written";
 }
 
 TEST_F(SettingsTest, FirstSaveCreatesTheFileWithoutSaveFolder)

@@ -2,11 +2,13 @@
 #include "core/Settings.h"
 #include "imaging/PixelGraphic.h"
 
+#include "OrientedPictures.h"
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -176,6 +178,55 @@ TEST_F(Composition, SizeRuleOfTileTwo)
         platform.Installs.clear();
         ASSERT_TRUE(SetWallpaper(platform, MakePicture(dir, "p.bmp", 800, 600)));
         EXPECT_TRUE(platform.Installs.at(0).Tiled) << "Tile " << tile << " behaves as tiled";
+    }
+}
+
+bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b)
+{
+    return a.Width() == b.Width() && a.Height() == b.Height() && a.BitCount() == b.BitCount() &&
+           std::memcmp(a.PixelData(), b.PixelData(), a.ImageSize()) == 0;
+}
+
+TEST_F(Composition, PhotosTakenSidewaysAreComposedUprightUnlessAutoRotateIsOff)
+{
+    Settings.Tile = 0; // tiled at its own size: the composed bitmap holds the picture's pixels
+    platform.Screen = {1024, 768, 24};
+    TPixelGraphic upright;
+    testing::PaintUpright(upright, 40, 24);
+    for (int k = 1; k <= 8; ++k) {
+        SCOPED_TRACE("orientation " + std::to_string(k));
+        TPixelGraphic stored;
+        testing::StoredFor(upright, k, stored);
+        const std::string photo = dir.Write("photo.png", testing::PngWithOrientation(stored, k));
+        for (const bool autoRotate : {true, false}) {
+            Settings.AutoRotate = autoRotate;
+            std::filesystem::remove(Temp());
+            ASSERT_TRUE(SetWallpaper(platform, photo));
+            TPixelGraphic composed;
+            composed.LoadFromFile(Temp());
+            EXPECT_TRUE(SamePixels(composed, autoRotate ? upright : stored)) << autoRotate;
+        }
+    }
+}
+
+TEST_F(Composition, TheUprightSizeDecidesWhetherAPictureIsCentred)
+{
+    // 300 x 400 as stored, 400 x 300 as taken: larger than 320 x 240 only when upright.
+    Settings.Tile = 2;
+    Settings.MinWidth = 320;
+    Settings.MinHeight = 240;
+    platform.Screen = {1024, 768, 24};
+    TPixelGraphic upright;
+    testing::PaintUpright(upright, 400, 300);
+    TPixelGraphic stored;
+    testing::StoredFor(upright, 6, stored);
+    const std::string photo = dir.Write("photo.png", testing::PngWithOrientation(stored, 6));
+    for (const bool autoRotate : {true, false}) {
+        Settings.AutoRotate = autoRotate;
+        platform.Installs.clear();
+        ASSERT_TRUE(SetWallpaper(platform, photo));
+        ASSERT_EQ(platform.Installs.size(), 1u);
+        EXPECT_EQ(platform.Installs[0].Tiled, !autoRotate) << autoRotate;
     }
 }
 

@@ -29,7 +29,8 @@ TEST(ToolInfo, DescribesPaintbrushTargaAndPortableFiles)
                      "colors: 256\n"
                      "subformat: Version 3.0 (5)\n"
                      "remark: \n"
-                     "images: 1\n");
+                     "images: 1\n"
+                     "orientation: 1\n");
 
     r = RunTool({"info", DataFile("pillow-subset/tga/common/200x32_p_tl_rle.tga")});
     EXPECT_EQ(r.ExitCode, 0) << r.Err;
@@ -40,7 +41,8 @@ TEST(ToolInfo, DescribesPaintbrushTargaAndPortableFiles)
                      "colors: 256\n"
                      "subformat: Run-length encoded\n"
                      "remark: Color-mapped\n"
-                     "images: 1\n");
+                     "images: 1\n"
+                     "orientation: 1\n");
 
     TTempDir dir;
     r = RunTool({"info", dir.Write("any name", "P6\n# from a scanner\n1024 768\n255\n")});
@@ -52,7 +54,8 @@ TEST(ToolInfo, DescribesPaintbrushTargaAndPortableFiles)
                      "colors: 16.7M\n"
                      "subformat: Binary\n"
                      "remark: \n"
-                     "images: 1\n");
+                     "images: 1\n"
+                     "orientation: 1\n");
 
     // Targa files are known by their name only.
     const std::string targa = ReadFile(DataFile("pillow-subset/tga/common/200x32_p_tl_rle.tga"));

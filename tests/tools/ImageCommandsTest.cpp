@@ -1,3 +1,4 @@
+#include "OrientedPictures.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
@@ -5,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 namespace scenaria {
@@ -26,7 +28,8 @@ TEST(ToolInfo, PrintsWhatTheReaderSees)
                      "colors: 256\n"
                      "subformat: Windows, RLE8\n"
                      "remark: \n"
-                     "images: 1\n");
+                     "images: 1\n"
+                     "orientation: 1\n");
 }
 
 TEST(ToolInfo, DescribesPngFiles)
@@ -40,7 +43,8 @@ TEST(ToolInfo, DescribesPngFiles)
                      "colors: 256\n"
                      "subformat: palette\n"
                      "remark: (gama, plte, trns, bkgd)\n"
-                     "images: 1\n");
+                     "images: 1\n"
+                     "orientation: 1\n");
     const auto broken = RunTool({"info", DataFile("pngsuite/xhdn0g08.png")});
     EXPECT_EQ(broken.ExitCode, 1);
     EXPECT_EQ(broken.Err, "PNG: IHDR: CRC error\n");
@@ -57,7 +61,8 @@ TEST(ToolInfo, DescribesTiffFiles)
                      "colors: 16\n"
                      "subformat: M, Uncompr., RGB Palette\n"
                      "remark: \n"
-                     "images: 1\n");
+                     "images: 1\n"
+                     "orientation: 1\n");
     const auto fax = RunTool({"info", DataFile("generated/tiff-g4.tif")});
     EXPECT_EQ(fax.ExitCode, 0) << fax.Err;
     EXPECT_NE(fax.Out.find("remark: (Unsupported compression)\n"), std::string::npos) << fax.Out;
@@ -132,7 +137,8 @@ TEST(ToolConvert, WritesJpegAtTheQualityAsked)
                      "colors: 16.7M\n"
                      "subformat: JFIF, YCbCr\n"
                      "remark: \n"
-                     "images: 1\n");
+                     "images: 1\n"
+                     "orientation: 1\n");
 
     // A palette picture needs --force to become a JPEG.
     const std::string out = dir / "pal.jpg";
@@ -213,6 +219,48 @@ TEST(ToolConvert, WritesAndReadsTiff)
     r = RunTool({"convert", DataFile("generated/tiff-g4.tif"), dir / "fax.bmp"});
     EXPECT_EQ(r.ExitCode, 1);
     EXPECT_EQ(r.Err, "TIFF: Unsupported compression Group 4 Fax\n");
+}
+
+bool SamePixels(const TPixelGraphic& a, const TPixelGraphic& b)
+{
+    return a.Width() == b.Width() && a.Height() == b.Height() && a.BitCount() == b.BitCount() &&
+           std::memcmp(a.PixelData(), b.PixelData(), a.ImageSize()) == 0;
+}
+
+TEST(ToolConvert, EveryOrientationIsWrittenUprightUnlessKept)
+{
+    TTempDir dir;
+    TPixelGraphic upright;
+    testing::PaintUpright(upright, 30, 20);
+    for (int k = 1; k <= 8; ++k) {
+        SCOPED_TRACE("orientation " + std::to_string(k));
+        TPixelGraphic stored;
+        testing::StoredFor(upright, k, stored);
+        const std::string in = dir.Write("photo.png", testing::PngWithOrientation(stored, k));
+
+        const auto info = RunTool({"info", in});
+        EXPECT_NE(info.Out.find("\norientation: " + std::to_string(k) + "\n"), std::string::npos)
+            << info.Out;
+
+        ASSERT_EQ(RunTool({"convert", in, dir / "upright.bmp"}).ExitCode, 0);
+        TPixelGraphic converted;
+        converted.LoadFromFile(dir / "upright.bmp");
+        EXPECT_TRUE(SamePixels(converted, upright));
+
+        ASSERT_EQ(RunTool({"convert", in, dir / "kept.bmp", "--keep-orientation"}).ExitCode, 0);
+        TPixelGraphic kept;
+        kept.LoadFromFile(dir / "kept.bmp");
+        EXPECT_TRUE(SamePixels(kept, stored));
+    }
+    // --resize means the picture as it is seen: 20 x 30 stored, turned to 30 x 20 first.
+    TPixelGraphic stored;
+    testing::StoredFor(upright, 6, stored);
+    const std::string in = dir.Write("photo.png", testing::PngWithOrientation(stored, 6));
+    ASSERT_EQ(RunTool({"convert", in, dir / "small.bmp", "--resize", "15x10"}).ExitCode, 0);
+    TPixelGraphic small;
+    small.LoadFromFile(dir / "small.bmp");
+    EXPECT_EQ(small.Width(), 15);
+    EXPECT_EQ(small.Height(), 10);
 }
 
 TEST(ToolConvert, FailuresLeaveNoOutputBehind)

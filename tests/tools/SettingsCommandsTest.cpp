@@ -47,7 +47,8 @@ TEST(ToolSettings, PrintsEveryKeyInOrderWithTheEncodings)
                                                 "MinWidth=abc\n"
                                                 "Save Folder=/srv/walls\n"
                                                 "Hint on Tray=1\n"
-                                                "Directory=/data/My Pictures\n");
+                                                "Directory=/data/My Pictures\n"
+                                                "AutoRotate=0\n");
     const auto r = RunTool({"settings", "--ini", ini, "--seed", "42"}, QuietEnv(dir));
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "Directory=/data/My Pictures\n"
@@ -67,9 +68,10 @@ TEST(ToolSettings, PrintsEveryKeyInOrderWithTheEncodings)
                      "ShowHints=1\n"
                      "Hint on Tray=1\n"
                      "FilesType=0\n"
-                     "Smooth=1\n"
                      "Interval=191\n"
-                     "RandomDelay=191\n");
+                     "RandomDelay=191\n"
+                     "AutoRotate=0\n"
+                     "Smooth=1\n");
 }
 
 TEST(ToolSettings, MissingFileGivesTheDefaultsOfThisMachine)
@@ -79,12 +81,13 @@ TEST(ToolSettings, MissingFileGivesTheDefaultsOfThisMachine)
     const auto r = RunTool({"settings", "--ini", dir / "none.ini", "--seed", "0"}, QuietEnv(dir));
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     const auto lines = Lines(r.Out);
-    ASSERT_EQ(lines.size(), 20u);
+    ASSERT_EQ(lines.size(), 21u);
     EXPECT_EQ(lines[0], "Directory=" + (dir / "home")) << "no picture folder: the home folder";
     EXPECT_EQ(lines[2], "Save Folder=" + (dir / "cache") + "/scenaria");
-    EXPECT_EQ(lines[17], "Smooth=1");
-    EXPECT_EQ(lines[18], "Interval=30");
-    EXPECT_EQ(lines[19], "RandomDelay=20") << "seed 0 first draws 0";
+    EXPECT_EQ(lines[17], "Interval=30");
+    EXPECT_EQ(lines[18], "RandomDelay=20") << "seed 0 first draws 0";
+    EXPECT_EQ(lines[19], "AutoRotate=1") << "pictures are turned unless the file says otherwise";
+    EXPECT_EQ(lines[20], "Smooth=1") << "smooth unless the file says otherwise";
     EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
 }
 

@@ -2,6 +2,8 @@
 
 #include "ui/BitmapExplorer.h"
 
+#include "OrientedPictures.h"
+#include "RunProgram.h"
 #include "TempDir.h"
 #include "core/Settings.h"
 #include "fakes/FakePlatform.h"
@@ -241,6 +243,47 @@ TEST_F(BitmapExplorer, PickingShowsSizeAndFitImitatesTheWallpaper)
     Pick(*form, "broken.bmp");
     EXPECT_EQ(form->StatusText(1), "Format of file not supported!!");
     EXPECT_EQ(form->State().CurrentFile, dir / "pics/wide.bmp");
+}
+
+TEST_F(BitmapExplorer, ListsTheNewerFormatsAndPreviewsPhotosUpright)
+{
+    TPixelGraphic upright;
+    testing::PaintUpright(upright, 30, 20);
+    TPixelGraphic stored;
+    testing::StoredFor(upright, 6, stored);
+    dir.Write("pics/sideways.png", testing::PngWithOrientation(stored, 6));
+    for (const char* name : {"a.heic", "b.heif", "c.avif", "d.jxl", "notes.txt"})
+        dir.Write(std::string("pics/") + name, "not a picture");
+    upright.SaveToFile(dir / "pics/plain.bmp");
+#if SCENARIA_HAVE_WEBP
+    upright.SaveToFile(dir / "keep/plain.png");
+    ASSERT_EQ(testing::RunProgram({"cwebp", "-quiet", "-lossless", dir / "keep/plain.png", "-o",
+                                   dir / "pics/web.webp"})
+                  .ExitCode,
+              0);
+#else
+    dir.Write("pics/web.webp", "not a picture");
+#endif
+    auto form = Open();
+    EXPECT_EQ(Listed(*form), (QStringList{"a.heic", "b.heif", "c.avif", "d.jxl", "plain.bmp",
+                                          "sideways.png", "web.webp"}))
+        << Listed(*form).join(",").toStdString();
+
+    Pick(*form, "sideways.png");
+    const TPixelGraphic* shown = form->Img->PixelGraphic();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->Width(), 30) << "stored 20 x 30, taken 30 x 20";
+    EXPECT_EQ(shown->Height(), 20);
+    EXPECT_EQ(shown->GetPixel(29, 0), upright.GetPixel(29, 0));
+    EXPECT_EQ(form->StatusText(1).toStdString().rfind("Viewing file [30x20 | ", 0), 0u);
+#if SCENARIA_HAVE_WEBP
+    Pick(*form, "web.webp");
+    TPixelGraphic direct;
+    direct.LoadFromFile(dir / "pics/web.webp");
+    ASSERT_NE(form->Img->PixelGraphic(), nullptr);
+    EXPECT_EQ(form->Img->PixelGraphic()->Width(), 30);
+    EXPECT_EQ(form->Img->PixelGraphic()->GetPixel(3, 7), direct.GetPixel(3, 7));
+#endif
 }
 
 TEST_F(BitmapExplorer, GotoSelectAndTheirHints)

@@ -120,7 +120,7 @@ TEST_F(ConfigDialog, WindowPanelsAndButtons)
     EXPECT_EQ(form->rkMinutes->Max(), 59);
     EXPECT_EQ(form->seMinW->MinValue(), 1);
     EXPECT_EQ(form->seMinH->MaxValue(), 1024);
-    EXPECT_EQ(form->cbFilter->Count(), 13);
+    EXPECT_EQ(form->cbFilter->Count(), 17);
     EXPECT_EQ(form->rgTileorCenter->Items(),
               (QStringList{"Always tiled", "Always centered (or stretched)",
                            "Depends on size (see below)"}));
@@ -254,7 +254,7 @@ TEST_F(ConfigDialog, SizeFieldsOnlyForTheThirdWay)
 
 TEST_F(ConfigDialog, OutOfRangeListsStoreTheNearestValidValue)
 {
-    Load("Tile=5\nHint on Tray=7\nFilesType=13\n");
+    Load("Tile=5\nHint on Tray=7\nFilesType=17\n");
     auto form = Open();
     EXPECT_EQ(form->rgTileorCenter->ItemIndex(), 2);
     EXPECT_EQ(form->rgTrayHint->ItemIndex(), 2);
@@ -275,9 +275,9 @@ TEST_F(ConfigDialog, OutOfRangeListsStoreTheNearestValidValue)
     EXPECT_EQ(Key("Hint on Tray"), "0");
     EXPECT_EQ(Key("FilesType"), "0");
 
-    Load("FilesType=12\n");
+    Load("FilesType=16\n");
     form = Open();
-    EXPECT_EQ(form->cbFilter->ItemIndex(), 12);
+    EXPECT_EQ(form->cbFilter->ItemIndex(), 16) << "the last of the newer formats' rows";
     form->cbFilter->SetItemIndex(5);
     form->btOk->click();
     EXPECT_EQ(Key("FilesType"), "5");

@@ -108,16 +108,18 @@ TEST(FileTypeList, ThePictureTypes)
 {
     TFileTypeList list;
     list.SetFilter(Q(PictureFileTypeFilter()));
-    ASSERT_EQ(list.Count(), 13);
+    ASSERT_EQ(list.Count(), 17);
     EXPECT_EQ(list.itemText(0), "All graphic files (*.bmp;*.dib;*.jif;*.jpeg;*.jpg;*.pbm;*.pcx;"
-                                "*.pgm;*.png;*.ppm;*.rle;*.tga;*.tif;*.tiff)");
+                                "*.pgm;*.png;*.ppm;*.rle;*.tga;*.tif;*.tiff;*.webp;*.heic;*.heif;"
+                                "*.avif;*.jxl)");
     EXPECT_EQ(list.itemText(12), "TIFF files (*.tiff;*.tif)");
+    EXPECT_EQ(list.itemText(14), "HEIF files (*.heic;*.heif)");
     EXPECT_EQ(list.ItemIndex(), -1);
     EXPECT_TRUE(list.Mask().isEmpty());
     list.SetItemIndex(1);
     EXPECT_EQ(list.Mask(), "*.jpg;*.gif");
     EXPECT_EQ(list.NameFilters(), (QStringList{"*.jpg", "*.gif"}));
-    list.SetItemIndex(13);
+    list.SetItemIndex(17);
     EXPECT_EQ(list.ItemIndex(), -1);
     list.SetItemIndex(-5);
     EXPECT_EQ(list.ItemIndex(), -1);

@@ -9,6 +9,7 @@
 #include "imaging/Resample.h"
 #include "imaging/formats/Jpeg.h"
 
+#include "OrientedPictures.h"
 #include "TempDir.h"
 #include "fakes/FakePlatform.h"
 
@@ -274,6 +275,33 @@ TEST_F(SmoothWallpaper, SmoothOffKeepsTheNearestPixelStretch)
                 << name << (proportional ? ", proportional" : ", stretched");
         }
     }
+}
+
+// A sideways photo is turned before it is resampled, so every orientation of one picture gives
+// the bitmap of the upright one; with "AutoRotate" 0 the stored pixels are resampled.
+TEST_F(SmoothWallpaper, EveryOrientationComposesToTheUprightBitmap)
+{
+    TPixelGraphic upright;
+    testing::PaintUpright(upright, 300, 200);
+    TPixelGraphic expected;
+    Compose(Save(upright, "upright.png"), expected);
+    for (int k = 1; k <= 8; ++k) {
+        TPixelGraphic stored;
+        testing::StoredFor(upright, k, stored);
+        const std::string photo = dir.Write("photo.png", testing::PngWithOrientation(stored, k));
+        TPixelGraphic written;
+        Compose(photo, written);
+        ASSERT_EQ(written.ImageSize(), expected.ImageSize()) << k;
+        EXPECT_EQ(std::memcmp(written.PixelData(), expected.PixelData(), written.ImageSize()), 0)
+            << "orientation " << k;
+    }
+    Settings.AutoRotate = false;
+    TPixelGraphic stored, asStored, written;
+    testing::StoredFor(upright, 6, stored);
+    Compose(Save(stored, "plain.png"), asStored);
+    Compose(dir.Write("photo.png", testing::PngWithOrientation(stored, 6)), written);
+    ASSERT_EQ(written.ImageSize(), asStored.ImageSize());
+    EXPECT_EQ(std::memcmp(written.PixelData(), asStored.PixelData(), written.ImageSize()), 0);
 }
 
 TEST(SmoothSetting, DefaultsToOnAndReadsTheKey)

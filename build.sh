@@ -19,7 +19,7 @@ run_packages=(build-essential cmake ninja-build pkg-config ccache
   libwebp-dev libheif-dev libjxl-dev
   xdg-utils libglib2.0-bin dbus)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr
+  xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr openbox
   imagemagick netpbm libtiff-tools giflib-tools libgif-dev libjpeg-turbo-progs python3 python3-pil
   webp libheif-examples libjxl-tools libimage-exiftool-perl
   gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils

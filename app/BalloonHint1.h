@@ -1,6 +1,5 @@
 #pragma once
-// The settings of the main window's balloon hints, shared with the programs that show the
-// balloon on its own (the desktop test and the screenshot).
+// The settings of the main window's balloon hints.
 
 #include "widgets/Balloon.h"
 

@@ -1,51 +1,62 @@
 #!/bin/bash
-# Makes docs/screenshots/balloon.png: the program's balloon hint over the configuration window, on a
-# virtual X display with one of the sample pictures as the desktop. Needs Xvfb, xdotool, feh and
-# ImageMagick, and a build of the target balloon-demo (./build.sh test builds it).
+# Makes docs/screenshots/balloon.png: the program's balloon hint over its configuration window,
+# opened from the tray menu as a user opens it, with one of the sample pictures as the desktop.
+# Runs scenarix from a copy with settings of its own inside the test desktop (desktop-session:
+# Xvfb, openbox, trayer), with xdotool as the user. Needs a build with tests (./build.sh test).
 # Usage: docs/screenshots/make-balloon-screenshot.sh [build folder]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-build=${1:-$root/build}
-demo=$build/bin/balloon-demo
-[ -x "$demo" ] || { echo "missing $demo: build the target balloon-demo" >&2; exit 1; }
-for tool in Xvfb xdotool feh import-im6.q16; do
-  command -v $tool >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
 
-work=$(mktemp -d)
+if [ "${1:-}" != --inside ]; then
+  build=${1:-$root/build}
+  for program in scenarix desktop-session; do
+    [ -x "$build/bin/$program" ] || { echo "missing $build/bin/$program: run ./build.sh test" >&2; exit 1; }
+  done
+  for tool in xdotool feh import-im6.q16; do
+    command -v $tool >/dev/null || { echo "missing $tool" >&2; exit 1; }
+  done
+  exec "$build/bin/desktop-session" --size 1024x768x24 --wm --tray -- "$0" --inside "$build"
+fi
+
+build=$2
+# A neutral folder name in the window, not one of this machine's.
+work=/tmp/scenaria-screenshot
+rm -rf "$work"
+mkdir -p "$work/Pictures"
 cleanup() {
-  [ -n "${demo_pid:-}" ] && kill "$demo_pid" 2>/dev/null || true
-  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -noreset -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb_pid=$!
-read -r -t 20 -u "$fd" number
-export DISPLAY=":$number" QT_QPA_PLATFORM=xcb
 HOME=$work feh --no-fehbg --bg-fill "$root/samples/aurora.jpg"
+cp "$build/bin/scenarix" "$work/"
+printf '[Diduzavizo]\nDirectory=%s\nRunOnStart=0\nShowHints=1\n' "$work/Pictures" >"$work/scenarix.INI"
+QT_QPA_PLATFORM=xcb "$work/scenarix" 2>/dev/null &
+pid=$!
 
-"$demo" >"$work/out" 2>/dev/null &
-demo_pid=$!
-for _ in $(seq 100); do
-  [ "$(wc -l <"$work/out")" -ge 2 ] && break
-  sleep 0.1
-done
-read -r _ x y w h <"$work/out"
-hint=$(sed -n 2p "$work/out")
+icon=$(xdotool search --sync --onlyvisible --classname scenarix | head -n1)
+eval "$(xdotool getwindowgeometry --shell "$icon")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
+sleep 0.5
+xdotool key c
+dialog=$(xdotool search --sync --name '^Wallpaper Diduzavizo$' | head -n1)
+xdotool windowmove "$dialog" 0 240
+sleep 0.8
+left=$(xwininfo -id "$dialog" | awk '/Absolute upper-left X/{print $4}')
+top=$(xwininfo -id "$dialog" | awk '/Absolute upper-left Y/{print $4}')
 
-# Rest the pointer on the control, as a user would.
-px=$((x + (w / 2 < 30 ? w / 2 : 30))) py=$((y + h / 2))
+# Rest the pointer on "Use subfolders", as a user would.
+hint="If checked Scenaria will look for wallpaper files on the selected folder and all its subfolders"
+px=$((left + 45)) py=$((top + 315))
 xdotool mousemove $((px - 20)) $py
 sleep 0.1
 xdotool mousemove $px $py
 for _ in $(seq 100); do
-  xdotool search --name "^$hint\$" >/dev/null 2>&1 && break
+  xdotool search --onlyvisible --name "^$hint\$" >/dev/null 2>&1 && break
   sleep 0.1
 done
 sleep 0.3
-import-im6.q16 -window root -crop 840x500+0+140 +repage "$here/balloon.png"
+import-im6.q16 -window root -crop 840x520+0+200 +repage "$here/balloon.png"
 echo "wrote $here/balloon.png"

@@ -76,6 +76,7 @@ install_packages() {
 # be had, the 32-bit build stands alone.
 install_wine32() {
   is_installed wine32:i386 && return 0
+  [ -e "$cache/no-32-bit-programs" ] && return 0
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
     $sudo apt-get update -qq || true
@@ -85,7 +86,18 @@ install_wine32() {
 }
 
 wine32_available() {
-  is_installed wine32:i386
+  is_installed wine32:i386 && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+# Some kernels run no 32-bit programs at all (no IA-32 emulation). There wine32 cannot start,
+# and being installed it would stand in the way of 64-bit wine, which Debian's wine script
+# prefers it to: take it away again.
+drop_unrunnable_wine32() {
+  is_installed wine32:i386 || return 0
+  /usr/lib/wine/wine --version >/dev/null 2>&1 && return 0
+  echo "note: this kernel cannot run 32-bit programs; removing wine32:i386 so 64-bit wine runs" >&2
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq wine32:i386 >/dev/null
+  mkdir -p "$cache" && touch "$cache/no-32-bit-programs"
 }
 
 # shellcheck source=tools/windows/deps.sh
@@ -103,6 +115,7 @@ install_packages
 if [ "$mode" = test ] && [[ " $arches " == *" i686 "* ]]; then
   install_wine32
 fi
+[ "$mode" = test ] && drop_unrunnable_wine32
 
 for arch in $arches; do
   triple=$arch-w64-mingw32

@@ -3,6 +3,7 @@
 #include "core/Catalogue.h"
 #include "core/Settings.h"
 #include "imaging/PixelGraphic.h"
+#include "ui/ConfigModel.h"
 #include "ui/ExplorerGlyphs.h"
 #include "ui/ExplorerModel.h"
 #include "ui/QualityDialog.h"
@@ -27,6 +28,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
+
+#include <utility>
 
 namespace scenaria {
 
@@ -389,11 +392,14 @@ void TfmBitmap::FormCreate()
         cbFilter->SetItemIndex(Settings.FilesType);
     }
     cbFilterChange();
-    // A folder that cannot be opened leaves the list at the nearest one that can, so that
-    // Home always exists.
+    // A folder that cannot be opened is told to the user once the window is up, and the list
+    // stands at the nearest one that can, so that Home always exists.
     const QString start = QString::fromStdString(Settings.Directory);
-    if (!lbDir->SetFolder(start))
+    if (!lbDir->SetFolder(start)) {
+        if (!Settings.Directory.empty())
+            openingError_ = QString::fromStdString(FolderOpenError(Settings.Directory));
         lbDir->SetFolder(TFolderList::NearestOpenable(start));
+    }
     lbFile->SetFolder(lbDir->Folder());
     ExplorerOpened(state_, lbDir->Folder().toStdString());
     opened_ = true;
@@ -560,6 +566,10 @@ void TfmBitmap::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
+        if (!openingError_.isEmpty())
+            QTimer::singleShot(0, this, [this, text = std::exchange(openingError_, QString())] {
+                ReportError(text);
+            });
         // Once the window has its size, the bars go to their places.
         QTimer::singleShot(0, this, [this] {
             spVert->setSizes({110, std::max(1, spVert->width() - 118)});

@@ -76,7 +76,8 @@ public:
     void btStretchClick();
     void SplitResize();
 
-    // How an error of Save as JPEG reaches the user; tests replace it.
+    // How an error of Save as JPEG, or a folder that cannot be opened, reaches the user; tests
+    // replace it.
     std::function<void(const QString& text)> ReportError;
     // The input box and the quality dialog; tests replace them.
     std::function<std::optional<std::string>(const std::string&, const std::string&,
@@ -135,6 +136,7 @@ private:
     bool closingByMinimise_ = false;
     bool shownOnce_ = false;
     std::string lastPicked_; // the entry the preview was asked for last
+    QString openingError_;   // why the stored folder could not be opened, until told
 };
 
 } // namespace scenaria

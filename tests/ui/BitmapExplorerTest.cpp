@@ -135,6 +135,29 @@ TEST_F(BitmapExplorer, OpensAtThePictureFolderWithItsButtonsAndLimits)
             << context;
 }
 
+TEST_F(BitmapExplorer, AFolderThatCannotBeOpenedIsToldOnceThenHomeIsTheFolderAbove)
+{
+    Settings.Directory = dir / "pics/gone/deeper";
+    auto form = Open();
+    QTest::qWait(20);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].toStdString(),
+              "Cannot open folder \"" + Settings.Directory + "\". No such file or directory");
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+    EXPECT_EQ(form->State().HomeDir, dir / "pics");
+    EXPECT_EQ(form->State().ReturnDir, dir / "pics");
+    form->hide();
+    form->show();
+    QTest::qWait(20);
+    EXPECT_EQ(errors.size(), 1) << "once";
+
+    Settings.Directory = dir / "pics";
+    errors.clear();
+    form = Open();
+    QTest::qWait(20);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
 TEST_F(BitmapExplorer, EveryButtonShowsAGlyphOfItsOwnAboveItsCaption)
 {
     auto form = Open();

@@ -5,7 +5,6 @@
 #include "imaging/PixelGraphic.h"
 #include "ui/ConfigModel.h"
 #include "ui/ExplorerGlyphs.h"
-#include "ui/ExplorerModel.h"
 #include "ui/QualityDialog.h"
 #include "widgets/FolderList.h"
 #include "widgets/HelpContext.h"
@@ -343,13 +342,14 @@ void TfmBitmap::CreateControls()
     outer->addWidget(status);
 
     connect(lbFile, &QListWidget::currentRowChanged, this, [this] {
-        if (!lbFile->FileName().isEmpty())
-            lbFileClick();
+        if (lbFile->FileName().isEmpty())
+            return;
+        pickByClick_.PickedOnChange();
+        lbFileClick();
     });
-    // A press on a new entry has already changed the row; a click on the entry that is current
-    // but was not picked last (after a rename, say) picks it now. Either way it loads once.
+    // A press on a new entry has already picked it; any other click picks its entry again.
     connect(lbFile, &QListWidget::itemClicked, this, [this] {
-        if (lbFile->FileName().toStdString() != lastPicked_)
+        if (pickByClick_.Clicked())
             lbFileClick();
     });
     connect(cbFilter, &QComboBox::currentIndexChanged, this, &TfmBitmap::cbFilterChange);
@@ -378,6 +378,7 @@ void TfmBitmap::CreateControls()
     for (QToolButton* button : {btSelect, btGoto, btQuality})
         button->installEventFilter(this);
     Img->installEventFilter(this);
+    lbFile->viewport()->installEventFilter(this);
 }
 
 void TfmBitmap::FormCreate()
@@ -433,7 +434,6 @@ void TfmBitmap::lbFileClick()
     const std::string path = lbFile->FileName().toStdString();
     if (path.empty())
         return;
-    lastPicked_ = path;
     const QFileInfo entry(QString::fromStdString(path));
     const auto size = entry.exists() ? static_cast<std::uint64_t>(entry.size()) : 0;
     const TPickOutcome outcome = PickFile(
@@ -534,6 +534,11 @@ void TfmBitmap::SplitResize()
 
 bool TfmBitmap::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == lbFile->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress)
+            pickByClick_.Pressed();
+        return QDialog::eventFilter(watched, event);
+    }
     if (watched == Img) {
         if (event->type() == QEvent::Resize)
             laError->move((Img->width() - laError->width()) / 2,

@@ -3,6 +3,7 @@
 // on the picture shown. What the buttons do lives in ui/ExplorerOps.h and ui/ExplorerModel.h;
 // this window moves their results into its lists, viewer and status bar.
 
+#include "ui/ExplorerModel.h"
 #include "ui/ExplorerOps.h"
 
 #include <QDialog>
@@ -135,8 +136,8 @@ private:
     bool opened_ = false;
     bool closingByMinimise_ = false;
     bool shownOnce_ = false;
-    std::string lastPicked_; // the entry the preview was asked for last
-    QString openingError_;   // why the stored folder could not be opened, until told
+    TPickByClick pickByClick_;
+    QString openingError_; // why the stored folder could not be opened, until told
 };
 
 } // namespace scenaria

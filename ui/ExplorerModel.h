@@ -58,6 +58,28 @@ TPickOutcome PickFile(TExplorerState& state, const std::string& path, bool gifPr
                       const std::function<void(const std::string&, int&, int&)>& load,
                       const std::string& thousandsSeparator);
 
+// When a click in the file list picks its entry. A press on another entry makes it current,
+// which picks it at once, and the click that ends that press picks nothing more; every other
+// click picks its entry again, so that the status bar tells again what is viewed and a picture
+// changed on disk is read anew. A change of the current entry by the keyboard picks too.
+class TPickByClick {
+public:
+    // A mouse button went down in the file list.
+    void Pressed() { pickedByPress_ = false; }
+    // The current entry changed and was picked.
+    void PickedOnChange() { pickedByPress_ = true; }
+    // A click on an entry ended: true when it is to be picked.
+    bool Clicked()
+    {
+        const bool picked = pickedByPress_;
+        pickedByPress_ = false;
+        return !picked;
+    }
+
+private:
+    bool pickedByPress_ = false;
+};
+
 // How the preview draws a picture of that size.
 struct TFitChoice {
     TStretch Stretch = sNeverKAR;

@@ -268,6 +268,44 @@ TEST_F(BitmapExplorer, PickingShowsSizeAndFitImitatesTheWallpaper)
     EXPECT_EQ(form->State().CurrentFile, dir / "pics/wide.bmp");
 }
 
+TEST_F(BitmapExplorer, ASecondClickOnThePicturePicksItAgainAndReadsItAnew)
+{
+    WriteBmp(dir / "pics/a.bmp", 16, 16);
+    WriteBmp(dir / "pics/b.bmp", 8, 8);
+    auto form = Open();
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    form->lbDir->SetFolder(QString::fromStdString(dir / "keep"));
+    QTest::mouseClick(form->btSelect, Qt::LeftButton); // Home is keep, the list back at pics
+    ASSERT_EQ(form->State().HomeDir, dir / "keep");
+    const auto viewing = [&](int width, int height, const char* name) {
+        return "Viewing file [" + std::to_string(width) + "x" + std::to_string(height) + " | " +
+               std::to_string(KilobytesOf(fs::file_size(dir / (std::string("pics/") + name)))) +
+               " Kb]";
+    };
+
+    Pick(*form, "a.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(16, 16, "a.bmp"));
+    QTest::mouseClick(form->btCopy, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(), "Succesfully copied to " + (dir / "keep/a.bmp"));
+    Pick(*form, "a.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(16, 16, "a.bmp"));
+
+    // Changed on disk meanwhile: the click reads it again.
+    WriteBmp(dir / "pics/a.bmp", 40, 10);
+    Pick(*form, "a.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(40, 10, "a.bmp"));
+    ASSERT_NE(form->Img->PixelGraphic(), nullptr);
+    EXPECT_EQ(form->Img->PixelGraphic()->Width(), 40);
+
+    // Reached by the keyboard, then clicked after a save: picked again too.
+    QTest::keyClick(form->lbFile, Qt::Key_Down);
+    EXPECT_EQ(form->State().CurrentFile, dir / "pics/b.bmp");
+    QTest::mouseClick(form->btBMP, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(), "Succesfully  saved as " + (dir / "keep/b.bmp"));
+    Pick(*form, "b.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(8, 8, "b.bmp"));
+}
+
 TEST_F(BitmapExplorer, ListsTheNewerFormatsAndPreviewsPhotosUpright)
 {
     TPixelGraphic upright;

@@ -122,6 +122,25 @@ TEST(ExplorerModelTest, PickingLoadsOrReportsAndKeepsTheLastGoodFile)
     EXPECT_EQ(state.CurrentFile, "/p/anim.gif");
 }
 
+TEST(ExplorerModelTest, EveryClickPicksItsEntryButAPressThatChangedTheEntryPicksOnce)
+{
+    TPickByClick pick;
+    // Click on the entry picked last (after Copy, say): picked again.
+    pick.Pressed();
+    EXPECT_TRUE(pick.Clicked());
+    pick.Pressed();
+    EXPECT_TRUE(pick.Clicked()) << "and again";
+    // Click on another entry: the press changed the entry and picked it.
+    pick.Pressed();
+    pick.PickedOnChange();
+    EXPECT_FALSE(pick.Clicked());
+    // The arrow keys pick as they go; a click then on the entry they reached picks it again.
+    pick.PickedOnChange();
+    pick.PickedOnChange();
+    pick.Pressed();
+    EXPECT_TRUE(pick.Clicked());
+}
+
 TEST(ExplorerModelTest, FitImitatesTheWallpaperRule)
 {
     TSettings s;

@@ -198,6 +198,8 @@ TfmBitmap::TfmBitmap(IPlatform& platform, bool gifPreview, std::function<void(in
     ReportError = [this](const QString& text) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Scenaria"), text, QMessageBox::Ok,
                         this);
+        // The text may name a file: shown as it is spelt, never read as markup.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     };
     AskName = [this](const std::string& caption, const std::string& prompt,
@@ -334,6 +336,8 @@ void TfmBitmap::CreateControls()
     Status0 = new QLabel(status);
     Status1 = new QLabel(status);
     for (QLabel* panel : {Status0, Status1}) {
+        // Paths and file names are shown as they are spelt, never read as markup.
+        panel->setTextFormat(Qt::PlainText);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setMinimumWidth(1);

@@ -89,6 +89,8 @@ TfmConfig::TfmConfig(bool comReady, std::function<void(int)> showHelp, QWidget* 
     ReportError = [this](const QString& text) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Scenaria"), text, QMessageBox::Ok,
                         this);
+        // The text may name a file: shown as it is spelt, never read as markup.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     };
     CreateControls();

@@ -2,6 +2,7 @@
 
 #include "ui/BitmapExplorer.h"
 
+#include "MessageBoxes.h"
 #include "OrientedPictures.h"
 #include "RunProgram.h"
 #include "TempDir.h"
@@ -41,6 +42,20 @@ void WriteBmp(const std::string& path, int width, int height)
         for (int x = 0; x < width; ++x)
             picture.SetPixelColor(x, y, x < 4 ? RGB(255, 0, 0) : RGB(0, 0, 255));
     picture.SaveToFile(path);
+}
+
+// The label as a plain-text label of the same size, font and frame draws its text.
+QImage AsPlainText(const QLabel& label)
+{
+    QLabel plain(label.parentWidget());
+    plain.setTextFormat(Qt::PlainText);
+    plain.setFrameShape(label.frameShape());
+    plain.setFrameShadow(label.frameShadow());
+    plain.setAlignment(label.alignment());
+    plain.setFont(label.font());
+    plain.setText(label.text());
+    plain.resize(label.size());
+    return plain.grab().toImage();
 }
 
 class BitmapExplorer : public ::testing::Test {
@@ -156,6 +171,39 @@ TEST_F(BitmapExplorer, AFolderThatCannotBeOpenedIsToldOnceThenHomeIsTheFolderAbo
     form = Open();
     QTest::qWait(20);
     EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(BitmapExplorer, PathsAreShownAsTheyAreSpelt)
+{
+    const std::string folder = dir / "pics/<i>x&lt;";
+    fs::create_directories(folder);
+    WriteBmp(folder + "/<b>bold&amp;.bmp", 8, 8);
+    Settings.Directory = folder;
+    auto form = Open();
+    Pick(*form, "<b>bold&amp;.bmp");
+    EXPECT_EQ(form->StatusText(0).toStdString(), folder + "/<b>bold&amp;.bmp");
+    QTest::mouseClick(form->btBMP, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(),
+              "Succesfully  saved as " + folder + "/<b>bold&amp; (1).bmp");
+    for (QLabel* panel : {form->Status0, form->Status1}) {
+        panel->setMinimumWidth(500); // the whole text in sight
+        QApplication::processEvents();
+        EXPECT_TRUE(panel->grab().toImage() == AsPlainText(*panel)) << panel->text().toStdString();
+        EXPECT_TRUE(Qt::mightBeRichText(panel->text()))
+            << "a label left to guess would take it for markup";
+    }
+
+    // The program's own error report says the folder as it is spelt too.
+    Settings.Directory = folder + "/<b>gone";
+    std::unique_ptr<TfmBitmap> unopened;
+    const auto [text, format] = testing::MessageBoxDuring([&] {
+        unopened = std::make_unique<TfmBitmap>(platform, false, nullptr);
+        unopened->show();
+        QTest::qWait(100);
+    });
+    EXPECT_EQ(text.toStdString(),
+              "Cannot open folder \"" + Settings.Directory + "\". No such file or directory");
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST_F(BitmapExplorer, EveryButtonShowsAGlyphOfItsOwnAboveItsCaption)

@@ -8,6 +8,7 @@
 #include "widgets/RotaryKnob.h"
 #include "widgets/SpinEdit.h"
 
+#include "MessageBoxes.h"
 #include "TempDir.h"
 
 #include <QApplication>
@@ -464,6 +465,27 @@ TEST_F(ConfigDialog, AFolderThatCannotBeOpenedIsToldOnceWhenTheWindowIsUp)
         QTest::qWait(20);
         EXPECT_TRUE(errors.isEmpty()) << directory;
     }
+}
+
+TEST_F(ConfigDialog, PathsAreShownAsTheyAreSpelt)
+{
+    const std::string folder = dir / "pics/<b>x&lt;";
+    std::filesystem::create_directories(folder + "/<i>sub");
+    Load("", folder);
+    auto form = Open();
+    EXPECT_EQ(form->laDir->Path().toStdString(), folder);
+    EXPECT_EQ(form->Dirs->Subfolders(), QStringList{"<i>sub"});
+
+    // The error report says the folder as it is spelt.
+    Load("", folder + "/<b>gone");
+    const auto [text, format] = testing::MessageBoxDuring([&] {
+        form = std::make_unique<TfmConfig>(true, nullptr);
+        form->show();
+        QTest::qWait(100);
+    });
+    EXPECT_EQ(text.toStdString(),
+              "Cannot open folder \"" + folder + "/<b>gone\". No such file or directory");
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST_F(ConfigDialog, KnobsTurnWithTheMouseAndShowTheirDot)

@@ -493,18 +493,30 @@ void TfmBitmap::btSelectClick()
         return;
     }
     lbDir->setStyleSheet({});
-    const std::string back = SelectModeLeft(state_, lbDir->Folder().toStdString());
     // Attached again: going back shows that folder's files and, if it changed, clears.
-    if (lbDir->Folder().toStdString() != back)
-        lbDir->SetFolder(QString::fromStdString(back));
+    MoveFolderList(SelectModeLeft(state_, lbDir->Folder().toStdString()));
     btGoto->setEnabled(true);
 }
 
 void TfmBitmap::btGotoClick()
 {
-    const std::string target = GotoTarget(state_, lbDir->Folder().toStdString());
-    if (lbDir->Folder().toStdString() != target)
-        lbDir->SetFolder(QString::fromStdString(target));
+    MoveFolderList(GotoTarget(state_, lbDir->Folder().toStdString()));
+}
+
+void TfmBitmap::MoveFolderList(const std::string& target)
+{
+    const TFolderMove move = FolderMoveTo(target);
+    if (!move.Folder.empty() && lbDir->Folder().toStdString() != move.Folder)
+        lbDir->SetFolder(QString::fromStdString(move.Folder));
+    // Outside Select mode the file list shows the folder list's folder, also when the list
+    // could not go where it was sent and stayed.
+    if (lbFile->Folder() != lbDir->Folder()) {
+        lbFile->SetFolder(lbDir->Folder());
+        ExplorerFolderChanged(state_, false);
+    }
+    if (!move.Error.empty())
+        state_.Status1 = move.Error;
+    ShowStatus();
 }
 
 void TfmBitmap::btSwapClick()

@@ -125,6 +125,9 @@ private:
     void CreateControls();
     void FormCreate();
     void ShowStatus();
+    // Sends the folder list, with the file list, to a folder or, when that cannot be opened,
+    // above it, saying why in the status bar.
+    void MoveFolderList(const std::string& target);
     void Run(void (TExplorerOps::*operation)());
 
     IPlatform& platform_;

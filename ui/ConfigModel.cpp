@@ -26,6 +26,11 @@ std::string FolderOpenError(const std::string& folder)
     return "Cannot open folder \"" + folder + "\"." + (reason.empty() ? "" : " " + reason);
 }
 
+bool FolderOpens(const std::string& folder)
+{
+    return !folder.empty() && IsSearchableFolder(folder) && ReadFolder(folder).has_value();
+}
+
 int RadioIndexOf(int stored, int count)
 {
     if (stored < 0)

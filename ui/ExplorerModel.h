@@ -28,6 +28,15 @@ std::string SelectModeLeft(TExplorerState& state, const std::string& folderShown
 // Goto swings between Home and the folder browsed last; returns the folder to go to.
 std::string GotoTarget(TExplorerState& state, const std::string& folderShown);
 
+// Where the folder list goes when Select mode ends or Goto sends it to a folder: there when it
+// opens. A folder that does not (it vanished meanwhile) leaves Error, for panel 1, and the
+// nearest folder above it that opens; Folder is empty when none does.
+struct TFolderMove {
+    std::string Folder;
+    std::string Error;
+};
+TFolderMove FolderMoveTo(const std::string& target);
+
 // The hints of Select, Goto and Quality cover panel 1; leaving restores it exactly.
 void SelectHintShown(TExplorerState& state);
 void GotoHintShown(TExplorerState& state, const std::string& folderShown);

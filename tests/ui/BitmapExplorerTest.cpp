@@ -440,6 +440,49 @@ TEST_F(BitmapExplorer, GotoSelectAndTheirHints)
     EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
 }
 
+TEST_F(BitmapExplorer, AFolderThatVanishedIsToldAndBothListsGoAboveIt)
+{
+    WriteBmp(dir / "pics/a.bmp", 8, 8);
+    WriteBmp(dir / "pics/sub/b.bmp", 8, 8);
+    auto form = Open();
+    const auto inStep = [&] { return form->lbFile->Folder() == form->lbDir->Folder(); };
+    const auto told = [](const std::string& folder) {
+        return "Cannot open folder \"" + folder + "\". No such file or directory";
+    };
+
+    // Select mode began in sub, which is gone when it ends.
+    form->lbDir->SetFolder(QString::fromStdString(dir / "pics/sub"));
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    form->lbDir->SetFolder(QString::fromStdString(dir / "keep"));
+    fs::remove_all(dir / "pics/sub");
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    EXPECT_EQ(form->State().HomeDir, dir / "keep");
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(Listed(*form), QStringList{"a.bmp"});
+    EXPECT_EQ(form->StatusText(1).toStdString(), told(dir / "pics/sub"));
+
+    // Goto towards a Home that is gone.
+    Pick(*form, "a.bmp");
+    fs::remove_all(dir / "keep");
+    QTest::mouseClick(form->btGoto, Qt::LeftButton);
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir.Path().string());
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(form->StatusText(1).toStdString(), told(dir / "keep"));
+    EXPECT_EQ(form->StatusText(0), "");
+    EXPECT_EQ(form->State().CurrentFile, "");
+    EXPECT_EQ(form->State().HomeDir, dir / "keep") << "Home is the user's to choose again";
+
+    // Goto towards the folder browsed last, gone too, while the one shown is still there.
+    fs::create_directories(dir / "keep");
+    form->lbDir->SetFolder(QString::fromStdString(dir / "keep"));
+    fs::remove_all(dir / "pics");
+    QTest::mouseClick(form->btGoto, Qt::LeftButton);
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir.Path().string());
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(form->StatusText(1).toStdString(), told(form->State().ReturnDir));
+}
+
 TEST_F(BitmapExplorer, ButtonsActOnThePictureAndEndTheWindow)
 {
     WriteBmp(dir / "pics/a.bmp", 16, 16);

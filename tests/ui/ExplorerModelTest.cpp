@@ -2,10 +2,12 @@
 
 #include "ui/ExplorerModel.h"
 
+#include "TempDir.h"
 #include "core/Settings.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace scenaria {
@@ -41,6 +43,22 @@ TEST(ExplorerModelTest, SelectModeMakesTheBrowsedFolderHomeAndReturns)
     ExplorerFolderChanged(state, false);
     EXPECT_EQ(state.CurrentFile, "");
     EXPECT_EQ(state.Status1, "");
+}
+
+TEST(ExplorerModelTest, AFolderThatVanishedSendsTheListToTheNearestFolderAboveIt)
+{
+    testing::TTempDir dir;
+    std::filesystem::create_directories(dir / "pics/sub");
+    const std::string file = dir.Write("pics/picture.bmp");
+    EXPECT_EQ(FolderMoveTo(dir / "pics/sub").Folder, dir / "pics/sub");
+    EXPECT_EQ(FolderMoveTo(dir / "pics/sub").Error, "");
+
+    const TFolderMove gone = FolderMoveTo(dir / "pics/gone/deeper");
+    EXPECT_EQ(gone.Folder, dir / "pics");
+    EXPECT_EQ(gone.Error, "Cannot open folder \"" + (dir / "pics/gone/deeper") +
+                              "\". No such file or directory");
+    EXPECT_EQ(FolderMoveTo(file).Folder, dir / "pics") << "a file in its place";
+    EXPECT_EQ(FolderMoveTo("/").Folder, "/");
 }
 
 TEST(ExplorerModelTest, HintsCoverPanelOneAndLeavingRestoresItExactly)

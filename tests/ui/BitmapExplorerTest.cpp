@@ -516,6 +516,12 @@ TEST_F(BitmapExplorer, ButtonsActOnThePictureAndEndTheWindow)
     QTest::qWait(50);
     EXPECT_EQ(again->result(), QDialog::Accepted);
     EXPECT_FALSE(again->isVisible());
+
+    // Escape closes it too (the main window takes that as Exit).
+    again = Open();
+    QTest::keyClick(again->lbFile, Qt::Key_Escape);
+    EXPECT_FALSE(again->isVisible());
+    EXPECT_EQ(again->result(), QDialog::Rejected);
 }
 
 // Resident memory of this process in kilobytes.

@@ -74,7 +74,8 @@ bool RemoveRegularFile(const std::string& path);
 // Replaces the file's contents in one step: bytes go to a new file beside it named
 // "<file>.XXXXXX" (six ASCII letters or digits), are flushed to the disk and the new file
 // is renamed over the old one, so that a crash or a full disk never leaves half a file. The
-// new file keeps the old one's permissions; a file behind a link is replaced at the link's
+// new file keeps the old one's permissions, and a file that was not there gets those of any
+// new file of the user (0666 less the umask); a file behind a link is replaced at the link's
 // target, so that the link stays. A file that exists but is not a regular file or may not be
 // written is left alone. False on any failure; the old file is then as it was and the new
 // one is gone (unless the process was killed, which leaves it for the next start to remove).

@@ -3,8 +3,8 @@
 #include "core/Catalogue.h"
 #include "core/Settings.h"
 #include "imaging/PixelGraphic.h"
+#include "ui/ConfigModel.h"
 #include "ui/ExplorerGlyphs.h"
-#include "ui/ExplorerModel.h"
 #include "ui/QualityDialog.h"
 #include "widgets/FolderList.h"
 #include "widgets/HelpContext.h"
@@ -27,6 +27,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindowStateChangeEvent>
+
+#include <utility>
 
 namespace scenaria {
 
@@ -196,6 +198,8 @@ TfmBitmap::TfmBitmap(IPlatform& platform, bool gifPreview, std::function<void(in
     ReportError = [this](const QString& text) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Scenaria"), text, QMessageBox::Ok,
                         this);
+        // The text may name a file: shown as it is spelt, never read as markup.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     };
     AskName = [this](const std::string& caption, const std::string& prompt,
@@ -332,6 +336,8 @@ void TfmBitmap::CreateControls()
     Status0 = new QLabel(status);
     Status1 = new QLabel(status);
     for (QLabel* panel : {Status0, Status1}) {
+        // Paths and file names are shown as they are spelt, never read as markup.
+        panel->setTextFormat(Qt::PlainText);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setMinimumWidth(1);
@@ -340,13 +346,14 @@ void TfmBitmap::CreateControls()
     outer->addWidget(status);
 
     connect(lbFile, &QListWidget::currentRowChanged, this, [this] {
-        if (!lbFile->FileName().isEmpty())
-            lbFileClick();
+        if (lbFile->FileName().isEmpty())
+            return;
+        pickByClick_.PickedOnChange();
+        lbFileClick();
     });
-    // A press on a new entry has already changed the row; a click on the entry that is current
-    // but was not picked last (after a rename, say) picks it now. Either way it loads once.
+    // A press on a new entry has already picked it; any other click picks its entry again.
     connect(lbFile, &QListWidget::itemClicked, this, [this] {
-        if (lbFile->FileName().toStdString() != lastPicked_)
+        if (pickByClick_.Clicked())
             lbFileClick();
     });
     connect(cbFilter, &QComboBox::currentIndexChanged, this, &TfmBitmap::cbFilterChange);
@@ -375,6 +382,7 @@ void TfmBitmap::CreateControls()
     for (QToolButton* button : {btSelect, btGoto, btQuality})
         button->installEventFilter(this);
     Img->installEventFilter(this);
+    lbFile->viewport()->installEventFilter(this);
 }
 
 void TfmBitmap::FormCreate()
@@ -389,11 +397,14 @@ void TfmBitmap::FormCreate()
         cbFilter->SetItemIndex(Settings.FilesType);
     }
     cbFilterChange();
-    // A folder that cannot be opened leaves the list at the nearest one that can, so that
-    // Home always exists.
+    // A folder that cannot be opened is told to the user once the window is up, and the list
+    // stands at the nearest one that can, so that Home always exists.
     const QString start = QString::fromStdString(Settings.Directory);
-    if (!lbDir->SetFolder(start))
+    if (!lbDir->SetFolder(start)) {
+        if (!Settings.Directory.empty())
+            openingError_ = QString::fromStdString(FolderOpenError(Settings.Directory));
         lbDir->SetFolder(TFolderList::NearestOpenable(start));
+    }
     lbFile->SetFolder(lbDir->Folder());
     ExplorerOpened(state_, lbDir->Folder().toStdString());
     opened_ = true;
@@ -427,7 +438,6 @@ void TfmBitmap::lbFileClick()
     const std::string path = lbFile->FileName().toStdString();
     if (path.empty())
         return;
-    lastPicked_ = path;
     const QFileInfo entry(QString::fromStdString(path));
     const auto size = entry.exists() ? static_cast<std::uint64_t>(entry.size()) : 0;
     const TPickOutcome outcome = PickFile(
@@ -483,18 +493,30 @@ void TfmBitmap::btSelectClick()
         return;
     }
     lbDir->setStyleSheet({});
-    const std::string back = SelectModeLeft(state_, lbDir->Folder().toStdString());
     // Attached again: going back shows that folder's files and, if it changed, clears.
-    if (lbDir->Folder().toStdString() != back)
-        lbDir->SetFolder(QString::fromStdString(back));
+    MoveFolderList(SelectModeLeft(state_, lbDir->Folder().toStdString()));
     btGoto->setEnabled(true);
 }
 
 void TfmBitmap::btGotoClick()
 {
-    const std::string target = GotoTarget(state_, lbDir->Folder().toStdString());
-    if (lbDir->Folder().toStdString() != target)
-        lbDir->SetFolder(QString::fromStdString(target));
+    MoveFolderList(GotoTarget(state_, lbDir->Folder().toStdString()));
+}
+
+void TfmBitmap::MoveFolderList(const std::string& target)
+{
+    const TFolderMove move = FolderMoveTo(target);
+    if (!move.Folder.empty() && lbDir->Folder().toStdString() != move.Folder)
+        lbDir->SetFolder(QString::fromStdString(move.Folder));
+    // Outside Select mode the file list shows the folder list's folder, also when the list
+    // could not go where it was sent and stayed.
+    if (lbFile->Folder() != lbDir->Folder()) {
+        lbFile->SetFolder(lbDir->Folder());
+        ExplorerFolderChanged(state_, false);
+    }
+    if (!move.Error.empty())
+        state_.Status1 = move.Error;
+    ShowStatus();
 }
 
 void TfmBitmap::btSwapClick()
@@ -528,6 +550,11 @@ void TfmBitmap::SplitResize()
 
 bool TfmBitmap::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == lbFile->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress)
+            pickByClick_.Pressed();
+        return QDialog::eventFilter(watched, event);
+    }
     if (watched == Img) {
         if (event->type() == QEvent::Resize)
             laError->move((Img->width() - laError->width()) / 2,
@@ -560,6 +587,10 @@ void TfmBitmap::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
+        if (!openingError_.isEmpty())
+            QTimer::singleShot(0, this, [this, text = std::exchange(openingError_, QString())] {
+                ReportError(text);
+            });
         // Once the window has its size, the bars go to their places.
         QTimer::singleShot(0, this, [this] {
             spVert->setSizes({110, std::max(1, spVert->width() - 118)});

@@ -3,6 +3,7 @@
 // on the picture shown. What the buttons do lives in ui/ExplorerOps.h and ui/ExplorerModel.h;
 // this window moves their results into its lists, viewer and status bar.
 
+#include "ui/ExplorerModel.h"
 #include "ui/ExplorerOps.h"
 
 #include <QDialog>
@@ -76,7 +77,8 @@ public:
     void btStretchClick();
     void SplitResize();
 
-    // How an error of Save as JPEG reaches the user; tests replace it.
+    // How an error of Save as JPEG, or a folder that cannot be opened, reaches the user; tests
+    // replace it.
     std::function<void(const QString& text)> ReportError;
     // The input box and the quality dialog; tests replace them.
     std::function<std::optional<std::string>(const std::string&, const std::string&,
@@ -123,6 +125,9 @@ private:
     void CreateControls();
     void FormCreate();
     void ShowStatus();
+    // Sends the folder list, with the file list, to a folder or, when that cannot be opened,
+    // above it, saying why in the status bar.
+    void MoveFolderList(const std::string& target);
     void Run(void (TExplorerOps::*operation)());
 
     IPlatform& platform_;
@@ -134,7 +139,8 @@ private:
     bool opened_ = false;
     bool closingByMinimise_ = false;
     bool shownOnce_ = false;
-    std::string lastPicked_; // the entry the preview was asked for last
+    TPickByClick pickByClick_;
+    QString openingError_; // why the stored folder could not be opened, until told
 };
 
 } // namespace scenaria

@@ -16,8 +16,10 @@
 #include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <exception>
+#include <utility>
 
 namespace scenaria {
 
@@ -87,6 +89,8 @@ TfmConfig::TfmConfig(bool comReady, std::function<void(int)> showHelp, QWidget* 
     ReportError = [this](const QString& text) {
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Scenaria"), text, QMessageBox::Ok,
                         this);
+        // The text may name a file: shown as it is spelt, never read as markup.
+        box.setTextFormat(Qt::PlainText);
         box.exec();
     };
     CreateControls();
@@ -280,11 +284,17 @@ void TfmConfig::ShowModel(const TConfigModel& m)
 {
     loadedDirectory_ = m.Directory;
     const QString directory = QString::fromStdString(m.Directory);
-    // A folder that cannot be opened leaves the list at the nearest one above it that can (or
-    // the home folder), and the stored folder as it was unless the user picks another.
+    // A folder that cannot be opened is told to the user once the window is up; the list then
+    // stands at the nearest one above it that can (or the home folder), and the stored folder
+    // stays as it was unless the user picks another.
     const bool opened = Dirs->SetFolder(directory);
-    if (!opened)
+    if (!opened) {
+        if (!m.Directory.empty())
+            openingError_ = QString::fromStdString(FolderOpenError(m.Directory));
         Dirs->SetFolder(TFolderList::NearestOpenable(directory));
+        if (isVisible())
+            ReportOpeningError();
+    }
     folderFromList_ = opened;
     cbSubfolders->setChecked(m.Subfolders);
     cbRunOnStart->setChecked(m.RunOnStart);
@@ -364,9 +374,21 @@ void TfmConfig::rgTileorCenterClick()
     paSelSize->setVisible(rgTileorCenter->ItemIndex() == 2);
 }
 
+void TfmConfig::ReportOpeningError()
+{
+    if (openingError_.isEmpty())
+        return;
+    // After the window has appeared, so that the message stands in front of it.
+    QTimer::singleShot(0, this, [this, text = std::exchange(openingError_, QString())] {
+        if (ReportError)
+            ReportError(text);
+    });
+}
+
 void TfmConfig::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    ReportOpeningError();
     if (centred_)
         return;
     centred_ = true;

@@ -49,7 +49,8 @@ public:
     void cbStretchClick();
     void rgTileorCenterClick();
 
-    // How an error of writing the settings reaches the user; tests replace it.
+    // How an error of writing the settings, or a folder that cannot be opened, reaches the
+    // user; tests replace it.
     std::function<void(const QString& text)> ReportError;
 
     // The controls.
@@ -93,6 +94,7 @@ private:
     void CreateControls();
     void FormCreate();
     void StoreAndSave();
+    void ReportOpeningError();
 
     bool comReady_;
     std::function<void(int)> showHelp_;
@@ -101,6 +103,8 @@ private:
     // list fell back to.
     std::string loadedDirectory_;
     bool folderFromList_ = false;
+    // Why the stored folder could not be opened, until the user has been told.
+    QString openingError_;
     bool centred_ = false;
 };
 

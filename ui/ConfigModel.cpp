@@ -2,10 +2,34 @@
 
 #include "core/Catalogue.h"
 #include "core/Settings.h"
+#include "platform/FileSystem.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 namespace scenaria {
+
+std::string FolderOpenError(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(Utf8Path(folder), ec);
+    std::string reason;
+    if (ec)
+        reason = ec.message();
+    else if (!fs::is_directory(status))
+        reason = std::generic_category().message(fs::exists(status) ? ENOTDIR : ENOENT);
+    else if (!IsSearchableFolder(folder) || !ReadFolder(folder))
+        reason = std::generic_category().message(EACCES);
+    return "Cannot open folder \"" + folder + "\"." + (reason.empty() ? "" : " " + reason);
+}
+
+bool FolderOpens(const std::string& folder)
+{
+    return !folder.empty() && IsSearchableFolder(folder) && ReadFolder(folder).has_value();
+}
 
 int RadioIndexOf(int stored, int count)
 {

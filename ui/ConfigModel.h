@@ -52,6 +52,13 @@ TConfigModel LoadConfigModel(const TSettings& settings, bool comReady);
 // ActiveDesktop is stored only when comReady; otherwise it keeps its value.
 void StoreConfigModel(const TConfigModel& model, TSettings& settings, bool comReady);
 
+// What the user is told when a window's folder list cannot open the stored Directory, before
+// it falls back to a folder above it: the folder and the system's reason ("Cannot open folder
+// "/pics/gone". No such file or directory").
+std::string FolderOpenError(const std::string& folder);
+// True when a folder exists and may be listed and entered.
+bool FolderOpens(const std::string& folder);
+
 // The item index a list shows for a stored value: above the last item chooses the last
 // (radio groups), anything else outside chooses none.
 int RadioIndexOf(int stored, int count);

@@ -1,6 +1,8 @@
 #include "ui/ExplorerModel.h"
 
 #include "core/Settings.h"
+#include "platform/FileSystem.h"
+#include "ui/ConfigModel.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,6 +44,21 @@ std::string GotoTarget(TExplorerState& state, const std::string& folderShown)
         return state.ReturnDir;
     state.ReturnDir = folderShown;
     return state.HomeDir;
+}
+
+TFolderMove FolderMoveTo(const std::string& target)
+{
+    if (FolderOpens(target))
+        return {target, {}};
+    TFolderMove move{{}, FolderOpenError(target)};
+    for (std::string folder = target; folder != "/" && folder != ".";) {
+        folder = FolderOf(folder);
+        if (FolderOpens(folder)) {
+            move.Folder = folder;
+            break;
+        }
+    }
+    return move;
 }
 
 void SelectHintShown(TExplorerState& state)

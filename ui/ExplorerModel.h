@@ -28,6 +28,15 @@ std::string SelectModeLeft(TExplorerState& state, const std::string& folderShown
 // Goto swings between Home and the folder browsed last; returns the folder to go to.
 std::string GotoTarget(TExplorerState& state, const std::string& folderShown);
 
+// Where the folder list goes when Select mode ends or Goto sends it to a folder: there when it
+// opens. A folder that does not (it vanished meanwhile) leaves Error, for panel 1, and the
+// nearest folder above it that opens; Folder is empty when none does.
+struct TFolderMove {
+    std::string Folder;
+    std::string Error;
+};
+TFolderMove FolderMoveTo(const std::string& target);
+
 // The hints of Select, Goto and Quality cover panel 1; leaving restores it exactly.
 void SelectHintShown(TExplorerState& state);
 void GotoHintShown(TExplorerState& state, const std::string& folderShown);
@@ -57,6 +66,28 @@ TPickOutcome PickFile(TExplorerState& state, const std::string& path, bool gifPr
                       std::uint64_t fileSize,
                       const std::function<void(const std::string&, int&, int&)>& load,
                       const std::string& thousandsSeparator);
+
+// When a click in the file list picks its entry. A press on another entry makes it current,
+// which picks it at once, and the click that ends that press picks nothing more; every other
+// click picks its entry again, so that the status bar tells again what is viewed and a picture
+// changed on disk is read anew. A change of the current entry by the keyboard picks too.
+class TPickByClick {
+public:
+    // A mouse button went down in the file list.
+    void Pressed() { pickedByPress_ = false; }
+    // The current entry changed and was picked.
+    void PickedOnChange() { pickedByPress_ = true; }
+    // A click on an entry ended: true when it is to be picked.
+    bool Clicked()
+    {
+        const bool picked = pickedByPress_;
+        pickedByPress_ = false;
+        return !picked;
+    }
+
+private:
+    bool pickedByPress_ = false;
+};
 
 // How the preview draws a picture of that size.
 struct TFitChoice {

@@ -8,8 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QString>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cctype>
@@ -68,6 +68,45 @@ bool MoveNoReplace(const std::string& source, const std::string& destination)
         return false;
     return QFile::rename(Q(source), Q(destination));
 }
+
+// An empty file of a free hidden name in a folder, removed again unless kept. It is made the
+// way any new file of the user is, so the picture saved over it and renamed into place gets
+// the mode the user's umask gives new files (a temporary file of Qt's own would be private to
+// its owner, and the save keeps the mode of the file it replaces).
+class THiddenNewFile {
+public:
+    THiddenNewFile(const QString& folder, const QString& extension)
+    {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const QString name =
+                folder + QStringLiteral(".scenaria-save-") +
+                QString::number(QRandomGenerator::global()->generate64() & 0xFFFFFFFFFFFF, 36) +
+                extension;
+            QFile file(name);
+            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                name_ = name;
+                return;
+            }
+            if (!Exists(name.toStdString()))
+                return; // the folder takes no file: no other name would do better
+        }
+    }
+    ~THiddenNewFile()
+    {
+        if (!name_.isEmpty() && !kept_)
+            QFile::remove(name_);
+    }
+    THiddenNewFile(const THiddenNewFile&) = delete;
+    THiddenNewFile& operator=(const THiddenNewFile&) = delete;
+
+    bool Created() const { return !name_.isEmpty(); }
+    const QString& Name() const { return name_; }
+    void Keep() { kept_ = true; }
+
+private:
+    QString name_;
+    bool kept_ = false;
+};
 
 } // namespace
 
@@ -226,13 +265,12 @@ std::string TExplorerOps::SaveUnique(const std::string& extension)
             UniqueSaveName(state_.HomeDir, state_.CurrentFile, extension, n);
         if (Exists(destination))
             continue;
-        QTemporaryFile temporary(folder + ".scenaria-save-XXXXXX" + Q(extension));
-        if (!temporary.open())
+        THiddenNewFile temporary(folder, Q(extension));
+        if (!temporary.Created())
             throw std::runtime_error("Cannot create a file in \"" + state_.HomeDir + "\"");
-        temporary.close();
-        view_.SavePreview(temporary.fileName().toStdString());
-        if (QFile::rename(temporary.fileName(), Q(destination))) {
-            temporary.setAutoRemove(false);
+        view_.SavePreview(temporary.Name().toStdString());
+        if (QFile::rename(temporary.Name(), Q(destination))) {
+            temporary.Keep();
             return destination;
         }
         if (!Exists(destination))

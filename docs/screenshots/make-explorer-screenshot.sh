@@ -15,14 +15,19 @@ for tool in Xvfb trayer xdotool import-im6.q16; do
 done
 [ -x "$build/bin/scenarix" ] || { echo "build scenarix first: $build/bin/scenarix" >&2; exit 1; }
 
+# The sample pictures are shown from a folder of a neutral name, so that no path of the machine
+# the screenshot is made on appears in it.
+shown=/tmp/scenaria
+mkdir "$shown" 2>/dev/null || { echo "$shown is in the way: remove it first" >&2; exit 1; }
 work=$(mktemp -d)
 pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
-  rm -rf "$work"
+  rm -rf "$work" "$shown"
 }
 trap cleanup EXIT
+cp -r "$here/samples" "$shown/Pictures"
 
 Xvfb -displayfd 5 -nolisten tcp -noreset -screen 0 800x600x24 5>"$work/display" 2>/dev/null &
 pids+=($!)
@@ -36,7 +41,7 @@ pids+=($!)
 cp "$build/bin/scenarix" "$work/"
 mkdir -m 700 "$work/run"
 printf '[Diduzavizo]\nDirectory=%s\nSubfolders=0\nMode=0\nDelay=90\nTile=1\nStretch=1\nProportional=1\nShowHints=1\nHint on Tray=2\nFilesType=0\n' \
-  "$here/samples" >"$work/scenarix.INI"
+  "$shown/Pictures" >"$work/scenarix.INI"
 QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/run" "$work/scenarix" &
 pids+=($!)
 

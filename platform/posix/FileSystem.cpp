@@ -8,10 +8,27 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace scenaria {
+
+namespace {
+
+// target + "." + six ASCII letters or digits that nobody can guess in advance, as mkstemp
+// would choose them.
+std::string TemporaryName(const std::string& target)
+{
+    static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    std::string name = target + ".";
+    for (int i = 0; i < 6; ++i)
+        name += Letters[random() % 62];
+    return name;
+}
+
+} // namespace
 
 std::optional<TFolderListing> ReadFolder(const std::string& folder)
 {
@@ -83,11 +100,20 @@ bool WriteFileAtomically(const std::string& file, std::string_view bytes)
         if (!resolved.empty())
             target = resolved;
     }
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    // Not mkstemp: its file is private to its owner, and a new settings file is to get the
+    // mode any new file of the user gets, which open() works out from the umask itself.
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = TemporaryName(target);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
     if (fd < 0)
         return false;
-    bool ok = ::fchmod(fd, exists ? (old.st_mode & 07777) : 0644) == 0;
+    // A replaced file keeps what it had.
+    bool ok = !exists || ::fchmod(fd, old.st_mode & 07777) == 0;
     for (std::size_t done = 0; ok && done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR)

@@ -133,8 +133,25 @@ TEST(WriteFileAtomically, ReplacesKeepingTheModeAndLeavesNothingBeside)
     const std::string fresh = dir / "fresh.ini";
     ASSERT_TRUE(WriteFileAtomically(fresh, std::string("a\0b", 3)));
     EXPECT_EQ(ReadFile(fresh), std::string("a\0b", 3));
-    EXPECT_EQ(ModeOf(fresh), 0644u);
     EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"fresh.ini", "scenarix.INI"}));
+}
+
+TEST(WriteFileAtomically, ANewFileGetsTheUmasksModeAndAReplacedOneKeepsItsOwn)
+{
+    TTempDir dir;
+    const std::string kept = dir.Write("kept.ini", "old");
+    ::chmod(kept.c_str(), 0604);
+    for (const auto& [mask, mode] : std::vector<std::pair<mode_t, unsigned>>{
+             {022, 0644}, {027, 0640}, {002, 0664}, {077, 0600}}) {
+        const mode_t before = ::umask(mask);
+        const std::string fresh = dir / ("fresh-" + std::to_string(mask) + ".ini");
+        const bool written = WriteFileAtomically(fresh, "new") && WriteFileAtomically(kept, "x");
+        ::umask(before);
+        ASSERT_TRUE(written);
+        EXPECT_EQ(ModeOf(fresh), mode) << "umask " << mask;
+        EXPECT_EQ(ModeOf(kept), 0604u) << "umask " << mask;
+    }
+    EXPECT_EQ(Names(dir.Path()).size(), 5u) << "nothing left beside them";
 }
 
 TEST(WriteFileAtomically, AFailedWriteLeavesTheOldFileAndRemovesTheNewOne)

@@ -263,6 +263,46 @@ TEST(ToolConvert, EveryOrientationIsWrittenUprightUnlessKept)
     EXPECT_EQ(small.Height(), 10);
 }
 
+// scenarix-tool started under a umask, as from a user's shell.
+testing::TRunResult RunToolUnderUmask(const std::string& mask, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv{"/bin/sh", "-c", "umask " + mask + " && exec \"$0\" \"$@\"",
+                                  testing::BuiltProgram("scenarix-tool")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testing::RunProgram(argv);
+}
+
+unsigned ModeOf(const std::string& path)
+{
+    return static_cast<unsigned>(std::filesystem::status(path).permissions() &
+                                 std::filesystem::perms::mask);
+}
+
+TEST(ToolConvert, ANewPictureGetsTheUmasksModeAndAReplacedOneKeepsItsOwn)
+{
+    TTempDir dir;
+    const std::string source = DataFile("bmpsuite/g/rgb24.bmp");
+    for (const auto& [mask, mode] : std::vector<std::pair<std::string, unsigned>>{
+             {"022", 0644}, {"027", 0640}, {"002", 0664}}) {
+        for (const char* extension : {".bmp", ".jpg"}) {
+            const std::string out = dir / ("new-" + mask + extension);
+            const auto r = RunToolUnderUmask(mask, {"convert", source, out});
+            ASSERT_EQ(r.ExitCode, 0) << r.Err;
+            EXPECT_EQ(ModeOf(out), mode) << "umask " << mask << ", " << extension;
+        }
+    }
+    const std::string kept = dir / "kept.bmp";
+    ASSERT_EQ(RunTool({"convert", source, kept}).ExitCode, 0);
+    for (const unsigned mode : {0600u, 0660u}) {
+        std::filesystem::permissions(kept, static_cast<std::filesystem::perms>(mode));
+        const auto r = RunToolUnderUmask("022", {"convert", source, kept, "--resize", "8x8"});
+        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        EXPECT_EQ(ModeOf(kept), mode);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 7)
+        << "nothing left beside them";
+}
+
 TEST(ToolConvert, FailuresLeaveNoOutputBehind)
 {
     TTempDir dir;

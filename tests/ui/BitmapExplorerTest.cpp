@@ -2,6 +2,7 @@
 
 #include "ui/BitmapExplorer.h"
 
+#include "MessageBoxes.h"
 #include "OrientedPictures.h"
 #include "RunProgram.h"
 #include "TempDir.h"
@@ -41,6 +42,20 @@ void WriteBmp(const std::string& path, int width, int height)
         for (int x = 0; x < width; ++x)
             picture.SetPixelColor(x, y, x < 4 ? RGB(255, 0, 0) : RGB(0, 0, 255));
     picture.SaveToFile(path);
+}
+
+// The label as a plain-text label of the same size, font and frame draws its text.
+QImage AsPlainText(const QLabel& label)
+{
+    QLabel plain(label.parentWidget());
+    plain.setTextFormat(Qt::PlainText);
+    plain.setFrameShape(label.frameShape());
+    plain.setFrameShadow(label.frameShadow());
+    plain.setAlignment(label.alignment());
+    plain.setFont(label.font());
+    plain.setText(label.text());
+    plain.resize(label.size());
+    return plain.grab().toImage();
 }
 
 class BitmapExplorer : public ::testing::Test {
@@ -133,6 +148,62 @@ TEST_F(BitmapExplorer, OpensAtThePictureFolderWithItsButtonsAndLimits)
     for (const int context : contexts)
         EXPECT_NE(page.find("id=\"context-" + std::to_string(context) + "\""), std::string::npos)
             << context;
+}
+
+TEST_F(BitmapExplorer, AFolderThatCannotBeOpenedIsToldOnceThenHomeIsTheFolderAbove)
+{
+    Settings.Directory = dir / "pics/gone/deeper";
+    auto form = Open();
+    QTest::qWait(20);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].toStdString(),
+              "Cannot open folder \"" + Settings.Directory + "\". No such file or directory");
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+    EXPECT_EQ(form->State().HomeDir, dir / "pics");
+    EXPECT_EQ(form->State().ReturnDir, dir / "pics");
+    form->hide();
+    form->show();
+    QTest::qWait(20);
+    EXPECT_EQ(errors.size(), 1) << "once";
+
+    Settings.Directory = dir / "pics";
+    errors.clear();
+    form = Open();
+    QTest::qWait(20);
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+TEST_F(BitmapExplorer, PathsAreShownAsTheyAreSpelt)
+{
+    const std::string folder = dir / "pics/<i>x&lt;";
+    fs::create_directories(folder);
+    WriteBmp(folder + "/<b>bold&amp;.bmp", 8, 8);
+    Settings.Directory = folder;
+    auto form = Open();
+    Pick(*form, "<b>bold&amp;.bmp");
+    EXPECT_EQ(form->StatusText(0).toStdString(), folder + "/<b>bold&amp;.bmp");
+    QTest::mouseClick(form->btBMP, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(),
+              "Succesfully  saved as " + folder + "/<b>bold&amp; (1).bmp");
+    for (QLabel* panel : {form->Status0, form->Status1}) {
+        panel->setMinimumWidth(500); // the whole text in sight
+        QApplication::processEvents();
+        EXPECT_TRUE(panel->grab().toImage() == AsPlainText(*panel)) << panel->text().toStdString();
+        EXPECT_TRUE(Qt::mightBeRichText(panel->text()))
+            << "a label left to guess would take it for markup";
+    }
+
+    // The program's own error report says the folder as it is spelt too.
+    Settings.Directory = folder + "/<b>gone";
+    std::unique_ptr<TfmBitmap> unopened;
+    const auto [text, format] = testing::MessageBoxDuring([&] {
+        unopened = std::make_unique<TfmBitmap>(platform, false, nullptr);
+        unopened->show();
+        QTest::qWait(100);
+    });
+    EXPECT_EQ(text.toStdString(),
+              "Cannot open folder \"" + Settings.Directory + "\". No such file or directory");
+    EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST_F(BitmapExplorer, EveryButtonShowsAGlyphOfItsOwnAboveItsCaption)
@@ -245,6 +316,44 @@ TEST_F(BitmapExplorer, PickingShowsSizeAndFitImitatesTheWallpaper)
     EXPECT_EQ(form->State().CurrentFile, dir / "pics/wide.bmp");
 }
 
+TEST_F(BitmapExplorer, ASecondClickOnThePicturePicksItAgainAndReadsItAnew)
+{
+    WriteBmp(dir / "pics/a.bmp", 16, 16);
+    WriteBmp(dir / "pics/b.bmp", 8, 8);
+    auto form = Open();
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    form->lbDir->SetFolder(QString::fromStdString(dir / "keep"));
+    QTest::mouseClick(form->btSelect, Qt::LeftButton); // Home is keep, the list back at pics
+    ASSERT_EQ(form->State().HomeDir, dir / "keep");
+    const auto viewing = [&](int width, int height, const char* name) {
+        return "Viewing file [" + std::to_string(width) + "x" + std::to_string(height) + " | " +
+               std::to_string(KilobytesOf(fs::file_size(dir / (std::string("pics/") + name)))) +
+               " Kb]";
+    };
+
+    Pick(*form, "a.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(16, 16, "a.bmp"));
+    QTest::mouseClick(form->btCopy, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(), "Succesfully copied to " + (dir / "keep/a.bmp"));
+    Pick(*form, "a.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(16, 16, "a.bmp"));
+
+    // Changed on disk meanwhile: the click reads it again.
+    WriteBmp(dir / "pics/a.bmp", 40, 10);
+    Pick(*form, "a.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(40, 10, "a.bmp"));
+    ASSERT_NE(form->Img->PixelGraphic(), nullptr);
+    EXPECT_EQ(form->Img->PixelGraphic()->Width(), 40);
+
+    // Reached by the keyboard, then clicked after a save: picked again too.
+    QTest::keyClick(form->lbFile, Qt::Key_Down);
+    EXPECT_EQ(form->State().CurrentFile, dir / "pics/b.bmp");
+    QTest::mouseClick(form->btBMP, Qt::LeftButton);
+    EXPECT_EQ(form->StatusText(1).toStdString(), "Succesfully  saved as " + (dir / "keep/b.bmp"));
+    Pick(*form, "b.bmp");
+    EXPECT_EQ(form->StatusText(1).toStdString(), viewing(8, 8, "b.bmp"));
+}
+
 TEST_F(BitmapExplorer, ListsTheNewerFormatsAndPreviewsPhotosUpright)
 {
     TPixelGraphic upright;
@@ -331,6 +440,49 @@ TEST_F(BitmapExplorer, GotoSelectAndTheirHints)
     EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
 }
 
+TEST_F(BitmapExplorer, AFolderThatVanishedIsToldAndBothListsGoAboveIt)
+{
+    WriteBmp(dir / "pics/a.bmp", 8, 8);
+    WriteBmp(dir / "pics/sub/b.bmp", 8, 8);
+    auto form = Open();
+    const auto inStep = [&] { return form->lbFile->Folder() == form->lbDir->Folder(); };
+    const auto told = [](const std::string& folder) {
+        return "Cannot open folder \"" + folder + "\". No such file or directory";
+    };
+
+    // Select mode began in sub, which is gone when it ends.
+    form->lbDir->SetFolder(QString::fromStdString(dir / "pics/sub"));
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    form->lbDir->SetFolder(QString::fromStdString(dir / "keep"));
+    fs::remove_all(dir / "pics/sub");
+    QTest::mouseClick(form->btSelect, Qt::LeftButton);
+    EXPECT_EQ(form->State().HomeDir, dir / "keep");
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir / "pics");
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(Listed(*form), QStringList{"a.bmp"});
+    EXPECT_EQ(form->StatusText(1).toStdString(), told(dir / "pics/sub"));
+
+    // Goto towards a Home that is gone.
+    Pick(*form, "a.bmp");
+    fs::remove_all(dir / "keep");
+    QTest::mouseClick(form->btGoto, Qt::LeftButton);
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir.Path().string());
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(form->StatusText(1).toStdString(), told(dir / "keep"));
+    EXPECT_EQ(form->StatusText(0), "");
+    EXPECT_EQ(form->State().CurrentFile, "");
+    EXPECT_EQ(form->State().HomeDir, dir / "keep") << "Home is the user's to choose again";
+
+    // Goto towards the folder browsed last, gone too, while the one shown is still there.
+    fs::create_directories(dir / "keep");
+    form->lbDir->SetFolder(QString::fromStdString(dir / "keep"));
+    fs::remove_all(dir / "pics");
+    QTest::mouseClick(form->btGoto, Qt::LeftButton);
+    EXPECT_EQ(form->lbDir->Folder().toStdString(), dir.Path().string());
+    EXPECT_TRUE(inStep());
+    EXPECT_EQ(form->StatusText(1).toStdString(), told(form->State().ReturnDir));
+}
+
 TEST_F(BitmapExplorer, ButtonsActOnThePictureAndEndTheWindow)
 {
     WriteBmp(dir / "pics/a.bmp", 16, 16);
@@ -364,6 +516,12 @@ TEST_F(BitmapExplorer, ButtonsActOnThePictureAndEndTheWindow)
     QTest::qWait(50);
     EXPECT_EQ(again->result(), QDialog::Accepted);
     EXPECT_FALSE(again->isVisible());
+
+    // Escape closes it too (the main window takes that as Exit).
+    again = Open();
+    QTest::keyClick(again->lbFile, Qt::Key_Escape);
+    EXPECT_FALSE(again->isVisible());
+    EXPECT_EQ(again->result(), QDialog::Rejected);
 }
 
 // Resident memory of this process in kilobytes.

@@ -8,6 +8,7 @@
 #include "widgets/RotaryKnob.h"
 #include "widgets/SpinEdit.h"
 
+#include "MessageBoxes.h"
 #include "TempDir.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 
 #include <memory>
 #include <set>
+#include <sys/stat.h>
 
 namespace scenaria {
 namespace {
@@ -432,6 +434,60 @@ TEST_F(ConfigDialog, AMissingFolderStillLoadsEverythingElse)
     EXPECT_EQ(Key("Directory"), "");
 }
 
+TEST_F(ConfigDialog, AFolderThatCannotBeOpenedIsToldOnceWhenTheWindowIsUp)
+{
+    const std::string missing = dir / "pics/gone";
+    Load("Delay=30\n", missing);
+    auto form = Open();
+    EXPECT_TRUE(errors.isEmpty()) << "not before the window is up";
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QTest::qWait(20);
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].toStdString(),
+              "Cannot open folder \"" + missing + "\". No such file or directory");
+    EXPECT_EQ(form->Dirs->Folder().toStdString(), dir / "pics") << "then the list falls back";
+    form->hide();
+    form->show();
+    QTest::qWait(20);
+    EXPECT_EQ(errors.size(), 1) << "once";
+    form->btOk->click();
+    EXPECT_EQ(Key("Directory"), missing);
+
+    // A folder that opens, and an empty one (the list's own choice), are no news.
+    for (const std::string& directory : {dir / "pics", std::string()}) {
+        Load("");
+        Settings.Directory = directory;
+        errors.clear();
+        form = Open();
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        QTest::qWait(20);
+        EXPECT_TRUE(errors.isEmpty()) << directory;
+    }
+}
+
+TEST_F(ConfigDialog, PathsAreShownAsTheyAreSpelt)
+{
+    const std::string folder = dir / "pics/<b>x&lt;";
+    std::filesystem::create_directories(folder + "/<i>sub");
+    Load("", folder);
+    auto form = Open();
+    EXPECT_EQ(form->laDir->Path().toStdString(), folder);
+    EXPECT_EQ(form->Dirs->Subfolders(), QStringList{"<i>sub"});
+
+    // The error report says the folder as it is spelt.
+    Load("", folder + "/<b>gone");
+    const auto [text, format] = testing::MessageBoxDuring([&] {
+        form = std::make_unique<TfmConfig>(true, nullptr);
+        form->show();
+        QTest::qWait(100);
+    });
+    EXPECT_EQ(text.toStdString(),
+              "Cannot open folder \"" + folder + "/<b>gone\". No such file or directory");
+    EXPECT_EQ(format, Qt::PlainText);
+}
+
 TEST_F(ConfigDialog, KnobsTurnWithTheMouseAndShowTheirDot)
 {
     Load("Delay=30\n");
@@ -521,6 +577,33 @@ TEST(ConfigModel, LoadingRules)
     StoreConfigModel(m, s, true);
     EXPECT_FALSE(s.ActiveDesktop);
     EXPECT_EQ(s.Delay, 61);
+}
+
+TEST(ConfigModel, AFolderThatCannotBeOpenedIsNamedWithTheSystemsReason)
+{
+    TTempDir dir;
+    const std::string file = dir.Write("picture.bmp");
+    const auto told = [](const std::string& folder, const std::string& reason) {
+        return "Cannot open folder \"" + folder + "\". " + reason;
+    };
+    EXPECT_EQ(FolderOpenError(dir / "gone/deeper"),
+              told(dir / "gone/deeper", "No such file or directory"));
+    EXPECT_EQ(FolderOpenError(file), told(file, "Not a directory"));
+    EXPECT_EQ(FolderOpenError(file + "/sub"), told(file + "/sub", "Not a directory"));
+    EXPECT_TRUE(testing::AsUnprivilegedUser([&] {
+        TTempDir own;
+        std::filesystem::create_directories(own / "closed/inner");
+        std::filesystem::create_directory(own / "unlistable");
+        ::chmod((own / "unlistable").c_str(), 0300);
+        ::chmod((own / "closed").c_str(), 0600);
+        const bool ok =
+            FolderOpenError(own / "unlistable") == told(own / "unlistable", "Permission denied") &&
+            FolderOpenError(own / "closed") == told(own / "closed", "Permission denied") &&
+            FolderOpenError(own / "closed/inner") ==
+                told(own / "closed/inner", "Permission denied");
+        ::chmod((own / "closed").c_str(), 0700);
+        return ok;
+    })) << "a folder that may not be listed, entered or reached";
 }
 
 } // namespace

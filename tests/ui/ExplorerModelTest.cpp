@@ -2,10 +2,12 @@
 
 #include "ui/ExplorerModel.h"
 
+#include "TempDir.h"
 #include "core/Settings.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace scenaria {
@@ -41,6 +43,22 @@ TEST(ExplorerModelTest, SelectModeMakesTheBrowsedFolderHomeAndReturns)
     ExplorerFolderChanged(state, false);
     EXPECT_EQ(state.CurrentFile, "");
     EXPECT_EQ(state.Status1, "");
+}
+
+TEST(ExplorerModelTest, AFolderThatVanishedSendsTheListToTheNearestFolderAboveIt)
+{
+    testing::TTempDir dir;
+    std::filesystem::create_directories(dir / "pics/sub");
+    const std::string file = dir.Write("pics/picture.bmp");
+    EXPECT_EQ(FolderMoveTo(dir / "pics/sub").Folder, dir / "pics/sub");
+    EXPECT_EQ(FolderMoveTo(dir / "pics/sub").Error, "");
+
+    const TFolderMove gone = FolderMoveTo(dir / "pics/gone/deeper");
+    EXPECT_EQ(gone.Folder, dir / "pics");
+    EXPECT_EQ(gone.Error, "Cannot open folder \"" + (dir / "pics/gone/deeper") +
+                              "\". No such file or directory");
+    EXPECT_EQ(FolderMoveTo(file).Folder, dir / "pics") << "a file in its place";
+    EXPECT_EQ(FolderMoveTo("/").Folder, "/");
 }
 
 TEST(ExplorerModelTest, HintsCoverPanelOneAndLeavingRestoresItExactly)
@@ -120,6 +138,25 @@ TEST(ExplorerModelTest, PickingLoadsOrReportsAndKeepsTheLastGoodFile)
     EXPECT_FALSE(good.ShowGifLabel);
     EXPECT_EQ(state.Status1, "Viewing file [1,024x768 | 97 Kb]");
     EXPECT_EQ(state.CurrentFile, "/p/anim.gif");
+}
+
+TEST(ExplorerModelTest, EveryClickPicksItsEntryButAPressThatChangedTheEntryPicksOnce)
+{
+    TPickByClick pick;
+    // Click on the entry picked last (after Copy, say): picked again.
+    pick.Pressed();
+    EXPECT_TRUE(pick.Clicked());
+    pick.Pressed();
+    EXPECT_TRUE(pick.Clicked()) << "and again";
+    // Click on another entry: the press changed the entry and picked it.
+    pick.Pressed();
+    pick.PickedOnChange();
+    EXPECT_FALSE(pick.Clicked());
+    // The arrow keys pick as they go; a click then on the entry they reached picks it again.
+    pick.PickedOnChange();
+    pick.PickedOnChange();
+    pick.Pressed();
+    EXPECT_TRUE(pick.Clicked());
 }
 
 TEST(ExplorerModelTest, FitImitatesTheWallpaperRule)

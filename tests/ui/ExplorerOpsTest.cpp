@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <jpeglib.h>
 #include <set>
+#include <sys/stat.h>
 #include <vector>
 
 namespace scenaria {
@@ -344,6 +345,45 @@ TEST_F(ExplorerOpsTest, BmpOfABmpInItsOwnFolderWritesNumberedCopies)
     back.LoadFromFile(Pics() + "/shot (2).bmp");
     EXPECT_EQ(back.Width(), 16);
     EXPECT_EQ(back.GetPixelColor(3, 2), view.Picture->GetPixelColor(3, 2));
+}
+
+// The process's umask for as long as the object lives.
+class TUmask {
+public:
+    explicit TUmask(mode_t mask) : old_(::umask(mask)) {}
+    ~TUmask() { ::umask(old_); }
+    TUmask(const TUmask&) = delete;
+    TUmask& operator=(const TUmask&) = delete;
+
+private:
+    mode_t old_;
+};
+
+unsigned ModeOf(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+TEST_F(ExplorerOpsTest, SavedPicturesGetTheModeOfAnyNewFileOfTheUser)
+{
+    Pick("photo.bmp");
+    view.Picture = TruePicture();
+    state.HomeDir = Keep();
+    const std::vector<std::pair<mode_t, unsigned>> masks = {{022, 0644}, {027, 0640}, {002, 0664}};
+    for (std::size_t i = 0; i < masks.size(); ++i) {
+        const TUmask umask(masks[i].first);
+        const std::string suffix = i == 0 ? "" : " (" + std::to_string(i) + ")";
+        ops.btBMPClick();
+        ASSERT_EQ(state.Status1, "Succesfully  saved as " + Keep() + "/photo" + suffix + ".bmp");
+        ops.btJPGClick();
+        ASSERT_EQ(state.Status1,
+                  "Successfully saved as " + Keep() + "/photo" + suffix + ".jpg [80%]");
+        EXPECT_EQ(ModeOf(Keep() + "/photo" + suffix + ".bmp"), masks[i].second) << i;
+        EXPECT_EQ(ModeOf(Keep() + "/photo" + suffix + ".jpg"), masks[i].second) << i;
+    }
+    // Nothing hidden is left beside them.
+    EXPECT_EQ(FilesIn(Keep()).size(), 6u);
 }
 
 TEST_F(ExplorerOpsTest, AFailedBmpSaveIsReportedAndLeavesNoFile)

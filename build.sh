@@ -22,7 +22,8 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr openbox
   imagemagick netpbm libtiff-tools giflib-tools libgif-dev libjpeg-turbo-progs python3 python3-pil
   webp libheif-examples libjxl-tools libimage-exiftool-perl
-  gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils
+  gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils groff-base
+  dpkg-dev appstream binutils
   xfdesktop4 xfconf pcmanfm pcmanfm-qt caja dconf-service dconf-gsettings-backend)
 
 packages=("${run_packages[@]}")

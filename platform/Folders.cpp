@@ -21,6 +21,18 @@ std::string XdgBase(const TEnvLookup& env, const char* variable, const char* fal
     return HomeFolder(env) + "/" + fallbackUnderHome;
 }
 
+// The system's program folders are shared by every user and belong to the package manager
+// (or to `make install`): one user's settings have no place there, even when root, who may
+// write anywhere, starts the program; a file left there would also outlive the package.
+bool IsSystemProgramFolder(const std::string& folder)
+{
+    for (const char* system : {"/usr/bin", "/usr/local/bin", "/usr/sbin", "/usr/local/sbin",
+                               "/usr/games", "/usr/local/games", "/bin", "/sbin"})
+        if (folder == system)
+            return true;
+    return false;
+}
+
 } // namespace
 
 std::string ProcessEnv(const char* name)
@@ -57,7 +69,8 @@ std::string SettingsFileFor(const std::string& programPath, const TEnvLookup& en
     const std::string folder = FolderOf(programPath);
     const std::string besideProgram = (folder == "/" ? "" : folder) + "/" + name;
     struct stat st {};
-    if (::stat(besideProgram.c_str(), &st) == 0 || ::access(folder.c_str(), W_OK) == 0)
+    if (::stat(besideProgram.c_str(), &st) == 0 ||
+        (!IsSystemProgramFolder(folder) && ::access(folder.c_str(), W_OK) == 0))
         return besideProgram;
     return XdgBase(env, "XDG_CONFIG_HOME", ".config") + "/scenaria/" + name;
 }

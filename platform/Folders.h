@@ -16,7 +16,8 @@ std::string ProcessEnv(const char* name);
 std::string CurrentProgramPath();
 
 // The settings file for a program file: the program's path with its extension replaced by
-// ".INI" (appended when it has none) when that file exists or its folder is writable;
+// ".INI" (appended when it has none) when that file exists, or when its folder is writable and
+// not one of the system's program folders (/usr/bin, /usr/local/bin, /bin and the like);
 // otherwise $XDG_CONFIG_HOME/scenaria/ (default ~/.config/scenaria/) and the same name.
 std::string SettingsFileFor(const std::string& programPath, const TEnvLookup& env = ProcessEnv);
 

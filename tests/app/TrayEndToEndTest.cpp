@@ -504,10 +504,6 @@ TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
     // The version label (32,44, 285 x 33) has its text drawn in it, not only its background.
     EXPECT_GE(Colors(second, TRect{32, 44, 32 + 285, 44 + 33}), 3);
     EXPECT_GT(ProgramThreads(), before) << "the banner's painter runs while the box is open";
-    if (const char* folder = std::getenv("SCENARIA_SCREENSHOTS")) {
-        first.SaveToFile(std::string(folder) + "/about-1.png");
-        second.SaveToFile(std::string(folder) + "/about-2.png");
-    }
 
     // A click on OK (127,260, 73 x 28) closes it, and the painter's thread ends with it.
     Xdotool({"mousemove", std::to_string(about->X + 127 + 36), std::to_string(about->Y + 260 + 14),

@@ -68,7 +68,9 @@ public:
     const std::string& BusAddress() const { return busAddress_; }
     const TDesktopOptions& Options() const { return options_; }
 
-    // A compositing manager started later than the display (or stopped again).
+    // A notification area or a compositing manager started later than the display (or the
+    // compositor stopped again): a program must cope with either coming after it.
+    bool StartTray();
     bool StartCompositor();
     void StopCompositor();
 
@@ -78,8 +80,10 @@ public:
     // Waits (up to timeoutMs) until the pixel has that colour; returns whether it did.
     bool WaitForPixel(int x, int y, const TRgb& colour, int timeoutMs = 3000) const;
 
-    // Mapped windows whose class hint's name is `resName`, anywhere in the tree.
+    // Mapped windows whose class hint's name is `resName`, anywhere in the tree, bottom to top.
     std::vector<TWindowSeen> Windows(const std::string& resName) const;
+    // Those of them that are top level with exactly this title, bottom to top.
+    std::vector<TWindowSeen> Windows(const std::string& resName, const std::string& title) const;
     // The window's title as its program set it (UTF-8).
     std::string Title(Window window) const;
     // A top-level window of that program with exactly this title, once it is on the screen.
@@ -100,7 +104,6 @@ private:
     bool StartServer();
     bool StartBus(TScopedEnv& env);
     bool StartWindowManager();
-    bool StartTray();
     bool WaitForSelection(const std::string& name, int timeoutMs) const;
     void Collect(Window window, bool topLevel, const std::string& resName,
                  std::vector<TWindowSeen>& found) const;

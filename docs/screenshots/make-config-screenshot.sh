@@ -1,47 +1,42 @@
-#!/usr/bin/env bash
-# Makes docs/screenshots/config.png: the configuration dialog as a user opens it from the tray,
-# on a virtual X display (Xvfb) with trayer as the notification area and xdotool as the user.
-#   docs/screenshots/make-config-screenshot.sh [build folder]    (default: ./build)
-# Needs scenarix built, and xvfb, trayer, xdotool and imagemagick (./build.sh test installs them).
+#!/bin/bash
+# Makes docs/screenshots/config.png: the configuration dialog as a user opens it from the tray.
+# Runs scenarix from a copy with settings of its own inside the test desktop (desktop-session:
+# Xvfb, trayer, a session bus of its own), with xdotool as the user. Needs a build with tests (./build.sh test).
+# Usage: docs/screenshots/make-config-screenshot.sh [build folder]    (default: ./build)
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
 
-here=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$here/build}
-out=$here/docs/screenshots/config.png
-for tool in Xvfb trayer xdotool import-im6.q16; do
-  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
-done
-[ -x "$build/bin/scenarix" ] || { echo "build scenarix first: $build/bin/scenarix" >&2; exit 1; }
+if [ "${1:-}" != --inside ]; then
+  build=${1:-$root/build}
+  for program in scenarix desktop-session; do
+    [ -x "$build/bin/$program" ] || { echo "missing $build/bin/$program: run ./build.sh test" >&2; exit 1; }
+  done
+  for tool in xdotool import-im6.q16; do
+    command -v $tool >/dev/null || { echo "missing $tool" >&2; exit 1; }
+  done
+  exec "$build/bin/desktop-session" --size 800x600x24 --tray --bus -- "$0" --inside "$build"
+fi
 
-# The sample pictures are shown from a folder of a neutral name, so that no path of the machine
-# the screenshot is made on appears in it.
-shown=/tmp/scenaria
-mkdir "$shown" 2>/dev/null || { echo "$shown is in the way: remove it first" >&2; exit 1; }
-work=$(mktemp -d)
-pids=()
+build=$2
+# The dialog shows the folder's path: a neutral one, not one of this machine's. The program gets
+# a home of its own beside it, so that nothing of this machine's user comes into the picture.
+work=/tmp/scenaria-screenshot
+rm -rf "$work"
+mkdir -p "$work/Pictures" "$work/home"
 cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work" "$shown"
+  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
+  rm -rf "$work"
 }
 trap cleanup EXIT
-cp -r "$here/samples" "$shown/Pictures"
 
-Xvfb -displayfd 5 -nolisten tcp -noreset -screen 0 800x600x24 5>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n1 "$work/display")
-
-trayer --edge top --align right --widthtype pixel --width 100 --height 32 >/dev/null 2>&1 &
-pids+=($!)
-
-# The program in a folder of its own, with settings that show every part of the dialog.
+cp "$root"/samples/*.{jpg,png,pcx,pgm,tga,bmp,tif} "$work/Pictures/"
 cp "$build/bin/scenarix" "$work/"
-mkdir -m 700 "$work/run"
+# Settings that show every part of the dialog.
 printf '[Diduzavizo]\nDirectory=%s\nSubfolders=1\nMode=1\nDelay=90\nTile=2\nStretch=1\nProportional=1\nShowHints=1\nHint on Tray=2\nFilesType=0\n' \
-  "$shown/Pictures" >"$work/scenarix.INI"
-QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR="$work/run" "$work/scenarix" &
-pids+=($!)
+  "$work/Pictures" >"$work/scenarix.INI"
+HOME=$work/home QT_QPA_PLATFORM=xcb "$work/scenarix" 2>/dev/null &
+pid=$!
 
 icon=$(xdotool search --sync --onlyvisible --classname scenarix | head -n1)
 eval "$(xdotool getwindowgeometry --shell "$icon")"
@@ -52,6 +47,7 @@ dialog=$(xdotool search --sync --name '^Wallpaper Diduzavizo$' | head -n1)
 # Away from every control, so that no hint covers the picture.
 xdotool mousemove 0 599
 sleep 1
-import-im6.q16 -window "$dialog" "$out"
+import-im6.q16 -window "$dialog" "$work/config.png"
 xdotool key Escape
-echo "wrote $out"
+mv "$work/config.png" "$here/config.png"
+echo "wrote $here/config.png"

@@ -4,12 +4,9 @@
 #include "imaging/Canvas.h"
 #include "imaging/PixelGraphic.h"
 
-#include "BackgroundProgram.h"
-#include "TempDir.h"
-#include "platform/PlatformTestSupport.h"
+#include "DesktopSession.h"
 
 #include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -23,120 +20,68 @@ namespace scenaria {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::TBackgroundProgram;
-using testing::TChild;
-using testing::TTempDir;
-
-struct TRgb {
-    int R, G, B;
-    bool operator==(const TRgb&) const = default;
-};
+using testing::TRgb;
+using testing::TWindowSeen;
 
 class TrayEndToEnd : public testing::TIsolatedTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
-        ASSERT_TRUE(testing::RequireProgram("trayer", "trayer"));
         ASSERT_TRUE(testing::RequireProgram("xdotool", "xdotool"));
-        server_ = std::make_unique<TChild>(std::vector<std::string>{"Xvfb", "-displayfd", "1",
-                                                                    "-noreset", "-nolisten", "tcp",
-                                                                    "-screen", "0", "800x600x24"});
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        const auto number = server_->ReadLine(20000);
-        ASSERT_TRUE(number && !number->empty()) << "Xvfb did not start";
-        display_ = ":" + *number;
-        env_.Set("DISPLAY", display_);
-        x_ = XOpenDisplay(display_.c_str());
-        ASSERT_NE(x_, nullptr);
-        // Windows come and go while the tree is walked (a menu closing, a dialog opening);
-        // asking about one that has just gone is not a reason to end the test.
-        XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+        // A private bus for the StatusNotifierItem cases, and for every other case one that
+        // holds no watcher, so that the icon goes to the XEmbed notification area.
+        testing::TDesktopOptions options;
+        options.Bus = true;
+        session_ = std::make_unique<testing::TDesktopSession>(env_, options);
+        ASSERT_TRUE(session_->Ready()) << session_->Error();
 
         // The program in a folder of its own, its settings file beside it with every key.
-        std::filesystem::copy_file(testing::BuiltProgram("scenarix"), dir_ / "scenarix");
         for (const auto& [name, rgb] :
              {std::pair{"red.bmp", TRgb{255, 0, 0}}, std::pair{"blue.bmp", TRgb{0, 0, 255}}}) {
             TPixelGraphic picture;
             picture.SetSize(16, 16, bc24Bit);
             picture.Canvas().FillRect({0, 0, 16, 16}, RGB(rgb.R, rgb.G, rgb.B));
-            std::filesystem::create_directories(dir_.Path() / "pics");
-            picture.SaveToFile(dir_ / ("pics/" + std::string(name)));
+            std::filesystem::create_directories(InFolder("pics"));
+            picture.SaveToFile(InFolder("pics/" + std::string(name)));
         }
-        settings_ = "[Diduzavizo]\nDirectory=" + (dir_ / "pics") +
+        settings_ = "[Diduzavizo]\nDirectory=" + InFolder("pics") +
                     "\nSubfolders=0\nMode=0\n"
                     "Delay=30\nLastIndex=-1\nRandom=0\nTile=0\nMinWidth=320\nMinHeight=240\n"
                     "RunOnStart=0\nStretch=0\nProportional=0\nActiveDesktop=0\nShowHints=1\n"
                     "Hint on Tray=0\nFilesType=0\nSave Folder=" +
-                    (dir_ / "save") + "\n";
-        dir_.Write("scenarix.INI", settings_);
-        std::filesystem::create_directories(dir_.Path() / "run");
-        std::filesystem::permissions(dir_.Path() / "run", std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::replace);
+                    InFolder("save") + "\n";
+        program_.WriteSettings(settings_);
     }
 
-    void StartTray()
-    {
-        tray_ = std::make_unique<TChild>(
-            std::vector<std::string>{"trayer", "--edge", "top", "--align", "right", "--widthtype",
-                                     "pixel", "--width", "100", "--height", "32"},
-            false);
-        ASSERT_TRUE(tray_->Started()) << tray_->Error();
-        ASSERT_TRUE(WaitForNotificationArea()) << "trayer did not start";
-    }
+    void StartTray() { ASSERT_TRUE(session_->StartTray()) << session_->Error(); }
 
     void TearDown() override
     {
-        program_.reset();
+        running_.reset();
         watcher_.reset();
-        bus_.reset();
-        tray_.reset();
-        if (x_)
-            XCloseDisplay(x_);
-        server_.reset();
+        session_.reset();
     }
+
+    // A path in the program's folder.
+    std::string InFolder(const std::string& name) const { return (program_.Dir() / name).string(); }
 
     void StartProgram()
     {
         // No icon theme but the test's own: the system's could hold anything.
-        program_ = std::make_unique<TBackgroundProgram>(
-            std::vector<std::string>{dir_ / "scenarix"},
-            std::vector<std::string>{"QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + (dir_ / "run"),
-                                     "XDG_DATA_DIRS=" + (dir_ / "share")});
+        running_ = program_.Start({}, {"XDG_DATA_DIRS=" + InFolder("share")});
     }
 
-    // A private session bus with our own StatusNotifierWatcher on it; returns the bus address.
-    std::string StartStatusNotifierHost()
+    // Our own StatusNotifierWatcher on the session's bus; false when it did not start.
+    bool StartStatusNotifierHost()
     {
-        if (!testing::RequireProgram("dbus-daemon", "dbus-daemon"))
-            return {};
-        bus_ = std::make_unique<TChild>(std::vector<std::string>{
-            "dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
-        const auto address = bus_->ReadLine();
-        if (!address || address->empty()) {
-            ADD_FAILURE() << "dbus-daemon printed no address";
-            return {};
-        }
-        env_.Set("DBUS_SESSION_BUS_ADDRESS", *address);
-        watcher_ = std::make_unique<TChild>(
-            std::vector<std::string>{scenaria::testing::BuiltProgram("sni_watcher"), pixmapFile_});
+        watcher_ = std::make_unique<testing::TChild>(
+            std::vector<std::string>{testing::BuiltProgram("sni_watcher"), pixmapFile_});
         const auto ready = watcher_->ReadLine();
         if (ready != std::optional<std::string>("ready")) {
             ADD_FAILURE() << "the StatusNotifierWatcher did not start";
-            return {};
+            return false;
         }
-        return *address;
-    }
-
-    TRgb RootPixel(int x, int y)
-    {
-        XImage* image = XGetImage(x_, DefaultRootWindow(x_), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image)
-            return {-1, -1, -1};
-        const unsigned long value = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return {static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 8 & 0xFF),
-                static_cast<int>(value & 0xFF)};
+        return true;
     }
 
     // Waits until the root window shows a colour other than `other` (at a spot away from the
@@ -144,7 +89,7 @@ protected:
     std::optional<TRgb> WaitForRootChange(const TRgb& other)
     {
         for (int i = 0; i < 250; ++i) {
-            const TRgb now = RootPixel(200, 300);
+            const TRgb now = session_->Pixel(200, 300);
             if (!(now == other))
                 return now;
             std::this_thread::sleep_for(20ms);
@@ -152,63 +97,21 @@ protected:
         return std::nullopt;
     }
 
-    // Mapped windows of the program (class "scenarix") anywhere in the tree, with their place
-    // on the screen.
-    struct TFound {
-        Window Id;
-        int X, Y, Width, Height;
-        bool TopLevel;
-    };
-    std::vector<TFound> ProgramWindows()
+    // The program's windows that stand by themselves (its menu, its dialogs).
+    std::vector<TWindowSeen> TopLevelWindows() const
     {
-        std::vector<TFound> found;
-        Collect(DefaultRootWindow(x_), true, found);
+        std::vector<TWindowSeen> found;
+        for (const TWindowSeen& w : session_->Windows("scenarix"))
+            if (w.TopLevel)
+                found.push_back(w);
         return found;
     }
-    void Collect(Window window, bool isRoot, std::vector<TFound>& found)
-    {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(x_, window, &root, &parent, &children, &count))
-            return;
-        for (unsigned i = 0; i < count; ++i) {
-            XWindowAttributes attributes;
-            XClassHint hint{};
-            if (XGetWindowAttributes(x_, children[i], &attributes) &&
-                attributes.map_state == IsViewable && XGetClassHint(x_, children[i], &hint)) {
-                if (hint.res_name && std::string(hint.res_name) == "scenarix") {
-                    int x = 0, y = 0;
-                    Window child = 0;
-                    XTranslateCoordinates(x_, children[i], DefaultRootWindow(x_), 0, 0, &x, &y,
-                                          &child);
-                    found.push_back(
-                        {children[i], x, y, attributes.width, attributes.height, isRoot});
-                }
-                XFree(hint.res_name);
-                XFree(hint.res_class);
-            }
-            Collect(children[i], false, found);
-        }
-        if (children)
-            XFree(children);
-    }
 
-    std::optional<TFound> WaitForTrayIcon()
-    {
-        for (int i = 0; i < 750; ++i) {
-            for (const auto& w : ProgramWindows())
-                if (!w.TopLevel)
-                    return w; // embedded in trayer's panel
-            std::this_thread::sleep_for(20ms);
-        }
-        return std::nullopt;
-    }
-
-    std::optional<TFound> WaitForMenu()
+    std::optional<TWindowSeen> WaitForMenu()
     {
         for (int i = 0; i < 250; ++i) {
-            for (const auto& w : ProgramWindows())
-                if (w.TopLevel && w.Height > 100)
+            for (const auto& w : TopLevelWindows())
+                if (w.Height > 100)
                     return w;
             std::this_thread::sleep_for(20ms);
         }
@@ -220,8 +123,8 @@ protected:
     {
         for (int i = 0; i < 250; ++i) {
             bool open = false;
-            for (const auto& w : ProgramWindows())
-                open = open || (w.TopLevel && w.Height > 100);
+            for (const auto& w : TopLevelWindows())
+                open = open || w.Height > 100;
             if (!open) {
                 std::this_thread::sleep_for(300ms);
                 return true;
@@ -231,67 +134,22 @@ protected:
         return false;
     }
 
-    // The title of a window as the program set it (UTF-8).
-    std::string WindowTitle(Window window)
+    std::optional<TWindowSeen> WaitForWindow(const std::string& title)
     {
-        const Atom name = XInternAtom(x_, "_NET_WM_NAME", False);
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        std::string title;
-        if (XGetWindowProperty(x_, window, name, 0, 256, False, AnyPropertyType, &type, &format,
-                               &count, &after, &data) == Success &&
-            data) {
-            title.assign(reinterpret_cast<const char*>(data), count);
-            XFree(data);
-        }
-        return title;
-    }
-
-    std::optional<TFound> WaitForWindow(const std::string& title)
-    {
-        for (int i = 0; i < 500; ++i) {
-            for (const auto& w : ProgramWindows())
-                if (w.TopLevel && WindowTitle(w.Id) == title)
-                    return w;
-            std::this_thread::sleep_for(20ms);
-        }
-        return std::nullopt;
+        return session_->WaitForWindow("scenarix", title);
     }
 
     bool WaitForWindowGone(const std::string& title)
     {
-        for (int i = 0; i < 500; ++i) {
-            bool open = false;
-            for (const auto& w : ProgramWindows())
-                open = open || (w.TopLevel && WindowTitle(w.Id) == title);
-            if (!open)
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
-    }
-
-    // Waits until the notification area has taken its place on the screen (owns the
-    // system-tray selection).
-    bool WaitForNotificationArea()
-    {
-        const Atom selection = XInternAtom(x_, "_NET_SYSTEM_TRAY_S0", False);
-        for (int i = 0; i < 500; ++i) {
-            if (XGetSelectionOwner(x_, selection) != None)
-                return true;
-            std::this_thread::sleep_for(20ms);
-        }
-        return false;
+        return session_->WaitForWindowGone("scenarix", title);
     }
 
     // The program's window of exactly this size, once it is on the screen.
-    std::optional<TFound> WaitForWindow(int width, int height)
+    std::optional<TWindowSeen> WaitForWindow(int width, int height)
     {
         for (int i = 0; i < 250; ++i) {
-            for (const auto& w : ProgramWindows())
-                if (w.TopLevel && w.Width == width && w.Height == height)
+            for (const auto& w : TopLevelWindows())
+                if (w.Width == width && w.Height == height)
                     return w;
             std::this_thread::sleep_for(20ms);
         }
@@ -300,8 +158,8 @@ protected:
 
     bool WaitForWindowNow(int width, int height)
     {
-        for (const auto& w : ProgramWindows())
-            if (w.TopLevel && w.Width == width && w.Height == height)
+        for (const auto& w : TopLevelWindows())
+            if (w.Width == width && w.Height == height)
                 return true;
         return false;
     }
@@ -310,17 +168,14 @@ protected:
     void Screenshot(TPixelGraphic& shot, int x, int y, int width, int height)
     {
         shot.SetSize(width, height, bc24Bit);
-        XImage* image =
-            XGetImage(x_, DefaultRootWindow(x_), x, y, width, height, AllPlanes, ZPixmap);
-        if (!image)
+        const std::vector<TRgb> pixels = session_->Pixels(x, y, width, height);
+        if (pixels.size() != static_cast<std::size_t>(width) * height)
             return;
         for (int j = 0; j < height; ++j)
             for (int i = 0; i < width; ++i) {
-                const unsigned long v = XGetPixel(image, i, j);
-                shot.SetPixelColor(i, j,
-                                   RGB(int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)));
+                const TRgb& c = pixels[static_cast<std::size_t>(j) * width + i];
+                shot.SetPixelColor(i, j, RGB(c.R, c.G, c.B));
             }
-        XDestroyImage(image);
     }
 
     // Threads of the program that carry its own name: the main thread and plain worker
@@ -328,7 +183,7 @@ protected:
     int ProgramThreads()
     {
         int count = 0;
-        const std::string tasks = "/proc/" + std::to_string(program_->Pid()) + "/task";
+        const std::string tasks = "/proc/" + std::to_string(running_->Pid()) + "/task";
         std::error_code error;
         for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
             std::ifstream comm(task.path() / "comm");
@@ -348,22 +203,16 @@ protected:
 
     void Xdotool(const std::vector<std::string>& args)
     {
-        std::vector<std::string> argv{"xdotool"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        const auto r = testing::RunProgram(argv);
-        ASSERT_EQ(r.ExitCode, 0) << r.Err;
+        std::string error;
+        ASSERT_TRUE(session_->Xdotool(args, &error)) << error;
     }
 
-    TTempDir dir_;
+    std::unique_ptr<testing::TDesktopSession> session_;
+    testing::TProgramCopy program_;
     std::string settings_;
-    std::string display_;
-    Display* x_ = nullptr;
-    std::unique_ptr<TChild> server_;
-    std::unique_ptr<TChild> tray_;
-    std::unique_ptr<TBackgroundProgram> program_;
-    std::unique_ptr<TChild> bus_;
-    std::unique_ptr<TChild> watcher_;
-    std::string pixmapFile_ = dir_ / "pixmap.pam";
+    std::unique_ptr<testing::TBackgroundProgram> running_;
+    std::unique_ptr<testing::TChild> watcher_;
+    std::string pixmapFile_ = InFolder("pixmap.pam");
 };
 
 // The icon's own colours: its dark frame, the sky, the sun and the hills. A blank, a single
@@ -420,19 +269,19 @@ TEST_F(TrayEndToEnd, ClickChangesMenuCommandsAndExit)
 {
     StartTray();
     StartProgram();
-    const auto icon = WaitForTrayIcon();
+    const auto icon = session_->WaitForTrayIcon("scenarix");
     ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
     const std::string iconX = std::to_string(icon->X + icon->Width / 2);
     const std::string iconY = std::to_string(icon->Y + icon->Height / 2);
     const TRgb red{255, 0, 0}, blue{0, 0, 255};
 
     // A left click shows the first picture, tiled over the whole root window.
-    const TRgb before = RootPixel(200, 300);
+    const TRgb before = session_->Pixel(200, 300);
     Xdotool({"mousemove", iconX, iconY, "click", "1"});
     const auto first = WaitForRootChange(before);
     ASSERT_TRUE(first) << "a left click did not change the wallpaper";
     ASSERT_TRUE(*first == red || *first == blue);
-    EXPECT_TRUE(RootPixel(0, 0) == *first && RootPixel(799, 599) == *first);
+    EXPECT_TRUE(session_->Pixel(0, 0) == *first && session_->Pixel(799, 599) == *first);
     const TRgb second = *first == red ? blue : red;
 
     // The right click opens the menu; its "Change Wallpaper now" (accelerator n) shows the next
@@ -451,19 +300,19 @@ TEST_F(TrayEndToEnd, ClickChangesMenuCommandsAndExit)
     Xdotool({"mousemove", iconX, iconY, "click", "3"});
     ASSERT_TRUE(WaitForMenu());
     Xdotool({"key", "e"});
-    EXPECT_EQ(program_->WaitFor(10s), std::optional<int>(0));
+    EXPECT_EQ(running_->WaitFor(10s), std::optional<int>(0));
 
     // Two changes from -1: position 1 is stored, and nothing else in the file changed.
     std::string expected = settings_;
     expected.replace(expected.find("LastIndex=-1"), 12, "LastIndex=1");
-    EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), expected);
+    EXPECT_EQ(program_.ReadSettings(), expected);
 }
 
 TEST_F(TrayEndToEnd, ConfigureFromTheMenu)
 {
     StartTray();
     StartProgram();
-    const auto icon = WaitForTrayIcon();
+    const auto icon = session_->WaitForTrayIcon("scenarix");
     ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
     const std::string iconX = std::to_string(icon->X + icon->Width / 2);
     const std::string iconY = std::to_string(icon->Y + icon->Height / 2);
@@ -490,11 +339,11 @@ TEST_F(TrayEndToEnd, ConfigureFromTheMenu)
     };
 
     // While it is open a click on the icon changes nothing.
-    const TRgb before = RootPixel(200, 300);
+    const TRgb before = session_->Pixel(200, 300);
     Xdotool({"mousemove", iconX, iconY, "click", "1"});
     std::this_thread::sleep_for(1500ms);
-    EXPECT_TRUE(RootPixel(200, 300) == before) << "the wallpaper changed under the dialog";
-    EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), settings_);
+    EXPECT_TRUE(session_->Pixel(200, 300) == before) << "the wallpaper changed under the dialog";
+    EXPECT_EQ(program_.ReadSettings(), settings_);
 
     // "Use subfolders", then the minutes knob: pressed straight above its centre (29) and
     // dragged far to the right, out of the knob and the window (47).
@@ -520,21 +369,21 @@ TEST_F(TrayEndToEnd, ConfigureFromTheMenu)
     std::string expected = settings_;
     expected.replace(expected.find("Subfolders=0"), 12, "Subfolders=1");
     expected.replace(expected.find("Delay=30"), 8, "Delay=47");
-    EXPECT_EQ(testing::ReadFile(dir_ / "scenarix.INI"), expected);
+    EXPECT_EQ(program_.ReadSettings(), expected);
 
     // The menu is back: Exit ends the program.
     std::this_thread::sleep_for(300ms);
     Xdotool({"mousemove", iconX, iconY, "click", "3"});
     ASSERT_TRUE(WaitForMenu());
     Xdotool({"key", "e"});
-    EXPECT_EQ(program_->WaitFor(10s), std::optional<int>(0));
+    EXPECT_EQ(running_->WaitFor(10s), std::optional<int>(0));
 }
 
 TEST_F(TrayEndToEnd, TheIconShowsItsPictureInAnXEmbedNotificationArea)
 {
     StartTray();
     StartProgram();
-    const auto icon = WaitForTrayIcon();
+    const auto icon = session_->WaitForTrayIcon("scenarix");
     ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
     ASSERT_GT(icon->Width, 8);
     ASSERT_GT(icon->Height, 8);
@@ -543,17 +392,11 @@ TEST_F(TrayEndToEnd, TheIconShowsItsPictureInAnXEmbedNotificationArea)
     for (int attempt = 0; attempt < 100 && !colours.LooksLikeTheIcon(); ++attempt) {
         std::this_thread::sleep_for(50ms);
         colours = {};
-        XImage* image = XGetImage(x_, DefaultRootWindow(x_), icon->X, icon->Y,
-                                  static_cast<unsigned>(icon->Width),
-                                  static_cast<unsigned>(icon->Height), AllPlanes, ZPixmap);
-        ASSERT_NE(image, nullptr);
-        for (int y = 0; y < icon->Height; ++y)
-            for (int x = 0; x < icon->Width; ++x) {
-                const unsigned long value = XGetPixel(image, x, y);
-                colours.Add({static_cast<int>(value >> 16 & 0xFF),
-                             static_cast<int>(value >> 8 & 0xFF), static_cast<int>(value & 0xFF)});
-            }
-        XDestroyImage(image);
+        const std::vector<TRgb> pixels =
+            session_->Pixels(icon->X, icon->Y, icon->Width, icon->Height);
+        ASSERT_EQ(pixels.size(), static_cast<std::size_t>(icon->Width) * icon->Height);
+        for (const TRgb& c : pixels)
+            colours.Add(c);
     }
     EXPECT_TRUE(colours.LooksLikeTheIcon())
         << icon->Width << "x" << icon->Height << " icon: " << colours.Describe();
@@ -561,7 +404,7 @@ TEST_F(TrayEndToEnd, TheIconShowsItsPictureInAnXEmbedNotificationArea)
 
 TEST_F(TrayEndToEnd, AStatusNotifierHostIsHandedThePicture)
 {
-    ASSERT_FALSE(StartStatusNotifierHost().empty());
+    ASSERT_TRUE(StartStatusNotifierHost());
     StartProgram();
     const auto line = watcher_->ReadLine(20000);
     ASSERT_TRUE(line) << "the program never registered an item with the watcher";
@@ -578,14 +421,14 @@ TEST_F(TrayEndToEnd, AStatusNotifierHostIsHandedThePicture)
 TEST_F(TrayEndToEnd, TheIconThemesEntryIsUsedByName)
 {
     // The icon installed as `cmake --install` puts it, in a hicolor theme of the test's own.
-    const std::filesystem::path theme = dir_.Path() / "share/icons/hicolor";
+    const std::filesystem::path theme = InFolder("share/icons/hicolor");
     std::filesystem::create_directories(theme / "64x64/apps");
-    dir_.Write("share/icons/hicolor/index.theme",
-               "[Icon Theme]\nName=Hicolor\nHidden=true\nDirectories=64x64/apps\n\n"
-               "[64x64/apps]\nSize=64\nContext=Applications\nType=Threshold\n");
+    std::ofstream(theme / "index.theme")
+        << "[Icon Theme]\nName=Hicolor\nHidden=true\nDirectories=64x64/apps\n\n"
+           "[64x64/apps]\nSize=64\nContext=Applications\nType=Threshold\n";
     std::filesystem::copy_file(scenaria::testing::SourceFolder() + "/app/resources/scenaria-64.png",
                                theme / "64x64/apps/scenaria.png");
-    ASSERT_FALSE(StartStatusNotifierHost().empty());
+    ASSERT_TRUE(StartStatusNotifierHost());
     StartProgram();
     const auto line = watcher_->ReadLine(20000);
     ASSERT_TRUE(line) << "the program never registered an item with the watcher";
@@ -600,9 +443,10 @@ TEST_F(TrayEndToEnd, IconAppearsWhenTheNotificationAreaStartsLater)
 {
     StartProgram();
     std::this_thread::sleep_for(1s);
-    EXPECT_FALSE(program_->WaitFor(0ms)) << "the program waits without a notification area";
+    EXPECT_FALSE(running_->WaitFor(0ms)) << "the program waits without a notification area";
     StartTray();
-    EXPECT_TRUE(WaitForTrayIcon()) << "the icon never came once the notification area started";
+    EXPECT_TRUE(session_->WaitForTrayIcon("scenarix"))
+        << "the icon never came once the notification area started";
 }
 
 int Colors(const TPixelGraphic& shot, const TRect& area)
@@ -627,7 +471,7 @@ TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
 {
     StartTray();
     StartProgram();
-    const auto icon = WaitForTrayIcon();
+    const auto icon = session_->WaitForTrayIcon("scenarix");
     ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
     const int before = ProgramThreads();
 
@@ -639,7 +483,7 @@ TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
     const auto about = WaitForWindow(349, 294);
     ASSERT_TRUE(about) << "the About box did not open";
     char* title = nullptr;
-    ASSERT_TRUE(XFetchName(x_, about->Id, &title) && title);
+    ASSERT_TRUE(XFetchName(session_->X(), about->Id, &title) && title);
     EXPECT_STREQ(title, "About Scenaria");
     XFree(title);
 
@@ -660,10 +504,6 @@ TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
     // The version label (32,44, 285 x 33) has its text drawn in it, not only its background.
     EXPECT_GE(Colors(second, TRect{32, 44, 32 + 285, 44 + 33}), 3);
     EXPECT_GT(ProgramThreads(), before) << "the banner's painter runs while the box is open";
-    if (const char* folder = std::getenv("SCENARIA_SCREENSHOTS")) {
-        first.SaveToFile(std::string(folder) + "/about-1.png");
-        second.SaveToFile(std::string(folder) + "/about-2.png");
-    }
 
     // A click on OK (127,260, 73 x 28) closes it, and the painter's thread ends with it.
     Xdotool({"mousemove", std::to_string(about->X + 127 + 36), std::to_string(about->Y + 260 + 14),
@@ -671,14 +511,14 @@ TEST_F(TrayEndToEnd, AboutBoxAnimatesItsBannerAndLeavesNoPainterBehind)
     EXPECT_TRUE(WaitUntil([&] { return !WaitForWindowNow(349, 294); })) << "still open";
     EXPECT_TRUE(WaitUntil([&] { return ProgramThreads() == before; }))
         << ProgramThreads() << " threads instead of " << before;
-    EXPECT_FALSE(program_->WaitFor(0ms)) << "the program goes on after the About box";
+    EXPECT_FALSE(running_->WaitFor(0ms)) << "the program goes on after the About box";
 }
 
 TEST_F(TrayEndToEnd, ExploreFromTheMenuSetsAWallpaperAndHandsOverToConfig)
 {
     StartTray();
     StartProgram();
-    const auto icon = WaitForTrayIcon();
+    const auto icon = session_->WaitForTrayIcon("scenarix");
     ASSERT_TRUE(icon) << "the icon never appeared in the notification area";
     const std::string iconX = std::to_string(icon->X + icon->Width / 2);
     const std::string iconY = std::to_string(icon->Y + icon->Height / 2);
@@ -694,10 +534,10 @@ TEST_F(TrayEndToEnd, ExploreFromTheMenuSetsAWallpaperAndHandsOverToConfig)
     std::this_thread::sleep_for(500ms);
 
     // While it is open a click on the icon changes nothing.
-    const TRgb before = RootPixel(200, 300);
+    const TRgb before = session_->Pixel(200, 300);
     Xdotool({"mousemove", iconX, iconY, "click", "1"});
     std::this_thread::sleep_for(1500ms);
-    EXPECT_TRUE(RootPixel(200, 300) == before) << "the wallpaper changed under the Explorer";
+    EXPECT_TRUE(session_->Pixel(200, 300) == before) << "the wallpaper changed under the Explorer";
 
     // A click on the first file (the file list lies below the folder list, left), then on
     // Wallpaper (the fourth button).
@@ -725,7 +565,7 @@ TEST_F(TrayEndToEnd, ExploreFromTheMenuSetsAWallpaperAndHandsOverToConfig)
     Xdotool({"mousemove", iconX, iconY, "click", "3"});
     ASSERT_TRUE(WaitForMenu());
     Xdotool({"key", "e"});
-    EXPECT_EQ(program_->WaitFor(10s), std::optional<int>(0));
+    EXPECT_EQ(running_->WaitFor(10s), std::optional<int>(0));
 }
 
 } // namespace

@@ -9,11 +9,9 @@
 #include "platform/Process.h"
 #include "platform/X11Root.h"
 
+#include "DesktopSession.h"
 #include "PlatformTestSupport.h"
 #include "RunProgram.h"
-
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #include <gtest/gtest.h>
 
@@ -26,56 +24,25 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::TChild;
+using testing::TRgb;
 namespace fs = std::filesystem;
 
 constexpr int ScreenWidth = 640;
 constexpr int ScreenHeight = 480;
 
-struct TRgb {
-    int R, G, B;
-    bool Near(const TRgb& other) const
-    {
-        return std::abs(R - other.R) <= 8 && std::abs(G - other.G) <= 8 &&
-               std::abs(B - other.B) <= 8;
-    }
-};
-
-std::ostream& operator<<(std::ostream& out, const TRgb& c)
-{
-    return out << "(" << c.R << "," << c.G << "," << c.B << ")";
-}
-
 class RealDesktop : public testing::TIsolatedTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
-        ASSERT_TRUE(testing::RequireProgram("dbus-daemon", "dbus-daemon"));
         ASSERT_TRUE(testing::RequireProgram("dbus-update-activation-environment", "dbus-bin"));
-        const std::string size = std::to_string(ScreenWidth) + "x" + std::to_string(ScreenHeight);
-        server_ = std::make_unique<TChild>(std::vector<std::string>{"Xvfb", "-displayfd", "1",
-                                                                    "-noreset", "-nolisten", "tcp",
-                                                                    "-screen", "0", size + "x24"});
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        const auto number = server_->ReadLine(20000);
-        ASSERT_TRUE(number && !number->empty()) << "Xvfb did not start";
-        display_ = ":" + *number;
-        env_.Set("DISPLAY", display_);
-        x_ = XOpenDisplay(display_.c_str());
-        ASSERT_NE(x_, nullptr);
-
-        const fs::path runtime = Home() / "run";
-        fs::create_directories(runtime);
-        fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-        env_.Set("XDG_RUNTIME_DIR", runtime.string());
+        testing::TDesktopOptions options;
+        options.Width = ScreenWidth;
+        options.Height = ScreenHeight;
+        options.Bus = true;
+        session_ = std::make_unique<testing::TDesktopSession>(env_, options);
+        ASSERT_TRUE(session_->Ready()) << session_->Error();
         // Settings daemons started by the bus (xfconfd, dconf-service) must write into this
         // test's folders, not the user's.
-        bus_ = std::make_unique<TChild>(std::vector<std::string>{
-            "dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1"});
-        ASSERT_TRUE(bus_->Started()) << bus_->Error();
-        const auto address = bus_->ReadLine();
-        ASSERT_TRUE(address && !address->empty()) << "dbus-daemon printed no address";
-        env_.Set("DBUS_SESSION_BUS_ADDRESS", *address);
         const auto update = testing::RunProgram({"dbus-update-activation-environment", "DISPLAY",
                                                  "HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
                                                  "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"});
@@ -85,10 +52,7 @@ protected:
     void TearDown() override
     {
         program_.reset();
-        bus_.reset();
-        if (x_)
-            XCloseDisplay(x_);
-        server_.reset();
+        session_.reset();
     }
 
     // Starts the desktop's program and waits for its desktop window.
@@ -96,30 +60,21 @@ protected:
                       int waitSeconds = 15)
     {
         const int cx = ScreenWidth / 2, cy = ScreenHeight / 2;
-        const TRgb bare = Pixel(cx, cy);
+        const TRgb bare = session_->Pixel(cx, cy);
         program_ = std::make_unique<TChild>(argv, false);
         ASSERT_TRUE(program_->Started()) << program_->Error();
         int i = 0;
-        for (; i < waitSeconds * 20 && HasDesktopWindowOf(display_, windowClass) != true; ++i)
+        for (; i < waitSeconds * 20 &&
+               HasDesktopWindowOf(session_->DisplayName(), windowClass) != true;
+             ++i)
             std::this_thread::sleep_for(50ms);
         ASSERT_LT(i, waitSeconds * 20) << argv[0] << " made no desktop window";
         // The window is mapped before the program has read its settings and begun to follow
         // them (caja on a loaded machine missed the first change that way); once it has drawn
         // its own background it does. A program whose background is the bare root's colour
         // just costs the wait.
-        for (; i < waitSeconds * 20 && Pixel(cx, cy).Near(bare); ++i)
+        for (; i < waitSeconds * 20 && session_->Pixel(cx, cy).Near(bare); ++i)
             std::this_thread::sleep_for(50ms);
-    }
-
-    TRgb Pixel(int x, int y)
-    {
-        XImage* image = XGetImage(x_, DefaultRootWindow(x_), x, y, 1, 1, AllPlanes, ZPixmap);
-        if (!image)
-            return {-1, -1, -1};
-        const unsigned long value = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return {static_cast<int>(value >> 16 & 0xFF), static_cast<int>(value >> 8 & 0xFF),
-                static_cast<int>(value & 0xFF)};
     }
 
     // Waits until the screen shows the colour at the point; the desktop programs draw when
@@ -128,7 +83,7 @@ protected:
     {
         TRgb seen{};
         for (int i = 0; i < 200; ++i) {
-            seen = Pixel(x, y);
+            seen = session_->Pixel(x, y);
             if (seen.Near(colour))
                 return ::testing::AssertionSuccess();
             std::this_thread::sleep_for(50ms);
@@ -185,14 +140,11 @@ protected:
         const auto status = platform.InstallClassic(picture, true);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
         ASSERT_TRUE(status.Ok) << status.Error;
-        EXPECT_TRUE(Pixel(5, 5).Near(orange)) << Pixel(5, 5);
-        EXPECT_TRUE(Pixel(ScreenWidth / 2, ScreenHeight / 2).Near(orange));
+        EXPECT_TRUE(session_->Pixel(5, 5).Near(orange)) << session_->Pixel(5, 5);
+        EXPECT_TRUE(session_->Pixel(ScreenWidth / 2, ScreenHeight / 2).Near(orange));
     }
 
-    std::string display_;
-    Display* x_ = nullptr;
-    std::unique_ptr<TChild> server_;
-    std::unique_ptr<TChild> bus_;
+    std::unique_ptr<testing::TDesktopSession> session_;
     std::unique_ptr<TChild> program_;
 };
 

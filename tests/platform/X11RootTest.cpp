@@ -1,9 +1,10 @@
-// Bare X11: the program paints the root window of an Xvfb that the test starts itself. Xvfb
-// runs with -noreset so that it keeps the retained pixmap when the painting client leaves.
+// Bare X11: the program paints the root window of the test desktop's Xvfb, which runs with
+// -noreset so that it keeps the retained pixmap when the painting client leaves.
 
 #include "platform/X11Root.h"
 #include "platform/LinuxPlatform.h"
 
+#include "DesktopSession.h"
 #include "PlatformTestSupport.h"
 
 #include <X11/Xatom.h>
@@ -22,10 +23,12 @@
 namespace scenaria {
 namespace {
 
-using testing::TChild;
+using testing::TRgb;
 namespace fs = std::filesystem;
 
-using TPixelRule = std::function<std::array<int, 3>(int x, int y)>;
+constexpr int ScreenWidth = 320, ScreenHeight = 240;
+
+using TPixelRule = std::function<TRgb(int x, int y)>;
 
 // A 24-bit BMP written by ImageMagick from a plain PPM.
 std::string WriteBitmap(const testing::TTempDir& dir, const std::string& name, int width,
@@ -35,8 +38,8 @@ std::string WriteBitmap(const testing::TTempDir& dir, const std::string& name, i
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const auto rgb = rule(x, y);
-            ppm += std::to_string(rgb[0]) + " " + std::to_string(rgb[1]) + " " +
-                   std::to_string(rgb[2]) + "\n";
+            ppm += std::to_string(rgb.R) + " " + std::to_string(rgb.G) + " " +
+                   std::to_string(rgb.B) + "\n";
         }
     const std::string source = dir.Write(name + ".ppm", ppm);
     const std::string target = dir / name;
@@ -57,46 +60,28 @@ class X11RootTest : public testing::TIsolatedTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(testing::RequireProgram("Xvfb", "xvfb"));
         ASSERT_TRUE(testing::RequireProgram("convert-im6.q16", "imagemagick-6.q16"));
-        // -displayfd picks a free display number and writes it once the server answers.
-        server_ = std::make_unique<TChild>(std::vector<std::string>{"Xvfb", "-displayfd", "1",
-                                                                    "-noreset", "-nolisten", "tcp",
-                                                                    "-screen", "0", "320x240x24"});
-        ASSERT_TRUE(server_->Started()) << server_->Error();
-        const auto number = server_->ReadLine(20000);
-        ASSERT_TRUE(number && !number->empty()) << "Xvfb did not start";
-        display_ = ":" + *number;
-        env_.Set("DISPLAY", display_);
-        connection_ = XOpenDisplay(display_.c_str());
-        ASSERT_NE(connection_, nullptr) << "cannot reach Xvfb on " << display_;
+        testing::TDesktopOptions options;
+        options.Width = ScreenWidth;
+        options.Height = ScreenHeight;
+        session_ = std::make_unique<testing::TDesktopSession>(env_, options);
+        ASSERT_TRUE(session_->Ready()) << session_->Error();
+        display_ = session_->DisplayName();
+        connection_ = session_->X();
     }
 
-    void TearDown() override
-    {
-        if (connection_)
-            XCloseDisplay(connection_);
-        server_.reset();
-    }
+    void TearDown() override { session_.reset(); }
 
     Window Root() const { return DefaultRootWindow(connection_); }
 
-    // The root window's pixels as the server shows them.
-    std::vector<std::array<int, 3>> RootPixels()
+    // The root window's pixels as the server shows them; a screen's worth even when they could
+    // not be read, so that the checks fail rather than read past the end.
+    std::vector<TRgb> RootPixels()
     {
-        XImage* image = XGetImage(connection_, Root(), 0, 0, 320, 240, AllPlanes, ZPixmap);
-        EXPECT_NE(image, nullptr);
-        std::vector<std::array<int, 3>> pixels;
-        if (!image)
-            return pixels;
-        for (int y = 0; y < 240; ++y)
-            for (int x = 0; x < 320; ++x) {
-                const unsigned long value = XGetPixel(image, x, y);
-                pixels.push_back({static_cast<int>((value & image->red_mask) >> 16),
-                                  static_cast<int>((value & image->green_mask) >> 8),
-                                  static_cast<int>(value & image->blue_mask)});
-            }
-        XDestroyImage(image);
+        std::vector<TRgb> pixels = session_->Pixels(0, 0, ScreenWidth, ScreenHeight);
+        EXPECT_EQ(pixels.size(), std::size_t{ScreenWidth} * ScreenHeight)
+            << "the root window could not be read";
+        pixels.resize(std::size_t{ScreenWidth} * ScreenHeight, TRgb{-1, -1, -1});
         return pixels;
     }
 
@@ -161,7 +146,8 @@ protected:
         return path;
     }
 
-    std::unique_ptr<TChild> server_;
+    std::unique_ptr<testing::TDesktopSession> session_;
+    // The session's, for short.
     std::string display_;
     Display* connection_ = nullptr;
 };
@@ -172,19 +158,17 @@ TRgbPicture Picture(int width, int height, const TPixelRule& rule)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const auto rgb = rule(x, y);
-            picture.Pixels.insert(picture.Pixels.end(), {static_cast<std::uint8_t>(rgb[0]),
-                                                         static_cast<std::uint8_t>(rgb[1]),
-                                                         static_cast<std::uint8_t>(rgb[2])});
+            picture.Pixels.insert(picture.Pixels.end(), {static_cast<std::uint8_t>(rgb.R),
+                                                         static_cast<std::uint8_t>(rgb.G),
+                                                         static_cast<std::uint8_t>(rgb.B)});
         }
     return picture;
 }
 
 TEST_F(X11RootTest, TiledThenCentredPicturesPaintTheRootAndFreeThePreviousPixmap)
 {
-    const TPixelRule tileRule = [](int x, int y) { return std::array<int, 3>{x * 16, y * 16, 77}; };
-    const TPixelRule centreRule = [](int x, int y) {
-        return std::array<int, 3>{x * 2 + 1, y * 5, 150};
-    };
+    const TPixelRule tileRule = [](int x, int y) { return TRgb{x * 16, y * 16, 77}; };
+    const TPixelRule centreRule = [](int x, int y) { return TRgb{x * 2 + 1, y * 5, 150}; };
 
     const auto tiled = SetRootPicture(display_, Picture(16, 16, tileRule), true);
     ASSERT_TRUE(tiled.Ok) << tiled.Error;
@@ -205,8 +189,7 @@ TEST_F(X11RootTest, TiledThenCentredPicturesPaintTheRootAndFreeThePreviousPixmap
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x) {
             const bool inside = x >= 110 && x < 210 && y >= 95 && y < 145;
-            ASSERT_EQ(pixels[y * 320 + x],
-                      inside ? centreRule(x - 110, y - 95) : (std::array<int, 3>{0, 0, 0}))
+            ASSERT_EQ(pixels[y * 320 + x], inside ? centreRule(x - 110, y - 95) : (TRgb{0, 0, 0}))
                 << x << "," << y;
         }
     const Pixmap second = PixmapProperty("_XROOTPMAP_ID");
@@ -222,7 +205,7 @@ TEST_F(X11RootTest, AGoneDisplayIsAnErrorStatus)
     const auto gone = SetRootPicture(":65000",
                                      Picture(2, 2,
                                              [](int, int) {
-                                                 return std::array<int, 3>{1, 2, 3};
+                                                 return TRgb{1, 2, 3};
                                              }),
                                      true);
     EXPECT_FALSE(gone.Ok);
@@ -250,12 +233,8 @@ TEST_F(X11RootTest, ScreenFactsAreTheRootWindowsUnlessOverridden)
 
 TEST_F(X11RootTest, ClassicInstallsOfBitmapFilesTileAndCentreOnTheRoot)
 {
-    const TPixelRule tileRule = [](int x, int y) {
-        return std::array<int, 3>{255 - x * 16, y * 16, 40};
-    };
-    const TPixelRule centreRule = [](int x, int y) {
-        return std::array<int, 3>{x * 2 + 3, 200 - y * 4, 90};
-    };
+    const TPixelRule tileRule = [](int x, int y) { return TRgb{255 - x * 16, y * 16, 40}; };
+    const TPixelRule centreRule = [](int x, int y) { return TRgb{x * 2 + 3, 200 - y * 4, 90}; };
     const std::string tile = WriteBitmap(home_, "tile.bmp", 16, 16, tileRule);
     const std::string centre = WriteBitmap(home_, "centre.bmp", 100, 50, centreRule);
 
@@ -279,8 +258,7 @@ TEST_F(X11RootTest, ClassicInstallsOfBitmapFilesTileAndCentreOnTheRoot)
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 320; ++x) {
             const bool inside = x >= 110 && x < 210 && y >= 95 && y < 145;
-            ASSERT_EQ(pixels[y * 320 + x],
-                      inside ? centreRule(x - 110, y - 95) : (std::array<int, 3>{0, 0, 0}))
+            ASSERT_EQ(pixels[y * 320 + x], inside ? centreRule(x - 110, y - 95) : (TRgb{0, 0, 0}))
                 << x << "," << y;
         }
     const Pixmap second = PixmapProperty("_XROOTPMAP_ID");
@@ -289,7 +267,7 @@ TEST_F(X11RootTest, ClassicInstallsOfBitmapFilesTileAndCentreOnTheRoot)
     EXPECT_FALSE(PixmapExists(first)) << "the previous pixmap was not freed";
 
     // The same name with new content is painted anew: the root is built from the pixels.
-    const TPixelRule newRule = [](int x, int y) { return std::array<int, 3>{x, y, 250}; };
+    const TPixelRule newRule = [](int x, int y) { return TRgb{x, y, 250}; };
     WriteBitmap(home_, "centre.bmp", 100, 50, newRule);
     ASSERT_TRUE(platform.InstallClassic(centre, true).Ok);
     EXPECT_EQ(RootPixels()[67 * 320 + 133], newRule(33, 17));
@@ -307,9 +285,9 @@ TEST_F(X11RootTest, AnUnreadableBitmapIsAnErrorStatusAndPaintsNothing)
 TEST_F(X11RootTest, APalettedBitmapShowsItsPaletteColours)
 {
     const TPixelRule rule = [](int x, int y) {
-        return (x + y) % 3 == 0   ? std::array<int, 3>{200, 10, 10}
-               : (x + y) % 3 == 1 ? std::array<int, 3>{10, 200, 10}
-                                  : std::array<int, 3>{10, 10, 200};
+        return (x + y) % 3 == 0   ? TRgb{200, 10, 10}
+               : (x + y) % 3 == 1 ? TRgb{10, 200, 10}
+                                  : TRgb{10, 10, 200};
     };
     const std::string source = WriteBitmap(home_, "rgb.bmp", 6, 5, rule);
     const std::string paletted = home_ / "paletted.bmp";
@@ -358,7 +336,7 @@ TEST_F(X11RootTest, LxdeWithoutItsDesktopProgramIsPaintedOnTheRootAtOnce)
     env_.Set("XDG_CURRENT_DESKTOP", "LXDE");
     testing::TFakeTools tools(env_);
     AddHangingTool(tools, "pcmanfm");
-    const TPixelRule rule = [](int x, int y) { return std::array<int, 3>{x * 16, 90, y * 16}; };
+    const TPixelRule rule = [](int x, int y) { return TRgb{x * 16, 90, y * 16}; };
     const std::string tile = WriteBitmap(home_, "tile.bmp", 16, 16, rule);
     TLinuxPlatform platform("/usr/bin/scenarix");
     EXPECT_EQ(platform.Desktop(), dkLxde);
@@ -395,7 +373,7 @@ TEST_F(X11RootTest, LxqtWithoutItsDesktopProgramIsPaintedOnTheRootAndWithItIsAsk
     testing::TFakeTools tools(env_);
     // pcmanfm-qt without its desktop instance: exits 0 and shows nothing.
     tools.Add("pcmanfm-qt");
-    const TPixelRule rule = [](int x, int y) { return std::array<int, 3>{x * 2, 250 - y * 4, 30}; };
+    const TPixelRule rule = [](int x, int y) { return TRgb{x * 2, 250 - y * 4, 30}; };
     const std::string picture = WriteBitmap(home_, "wide.bmp", 100, 50, rule);
     TLinuxPlatform platform("/usr/bin/scenarix");
     EXPECT_TRUE(platform.InitializeDesktop());
@@ -431,7 +409,7 @@ TEST_F(X11RootTest, XfceWithoutXfdesktopIsPaintedOnTheRootAndWithItIsAsked)
     testing::TFakeTools tools(env_);
     // xfconfd keeps the settings whether or not xfdesktop is there to draw them.
     tools.Add("xfconf-query", "/backdrop/screen0/monitor0/workspace0/last-image\n", 0, {}, "-l");
-    const TPixelRule rule = [](int x, int y) { return std::array<int, 3>{40, x * 5, y * 5}; };
+    const TPixelRule rule = [](int x, int y) { return TRgb{40, x * 5, y * 5}; };
     const std::string picture = WriteBitmap(home_, "small.bmp", 40, 30, rule);
     TLinuxPlatform platform("/usr/bin/scenarix");
 
@@ -443,7 +421,7 @@ TEST_F(X11RootTest, XfceWithoutXfdesktopIsPaintedOnTheRootAndWithItIsAsked)
     EXPECT_NE(said.find("xfdesktop"), std::string::npos) << said;
     const auto pixels = RootPixels();
     EXPECT_EQ(pixels[120 * 320 + 160], rule(20, 15));
-    EXPECT_EQ(pixels[0], (std::array<int, 3>{0, 0, 0}));
+    EXPECT_EQ(pixels[0], (TRgb{0, 0, 0}));
 
     MakeDesktopWindow("xfdesktop");
     ASSERT_TRUE(platform.InstallClassic(picture, true).Ok);

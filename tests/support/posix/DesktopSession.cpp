@@ -167,6 +167,8 @@ bool TDesktopSession::StartWindowManager()
 
 bool TDesktopSession::StartTray()
 {
+    if (!x_) // the server never came up; Error() says why
+        return false;
     if (!Installed("trayer")) {
         error_ = Missing("trayer", "trayer");
         return false;
@@ -188,6 +190,8 @@ bool TDesktopSession::StartTray()
 
 bool TDesktopSession::StartCompositor()
 {
+    if (!x_) // the server never came up; Error() says why
+        return false;
     if (!Installed("xcompmgr")) {
         error_ = Missing("xcompmgr", "xcompmgr");
         return false;
@@ -306,18 +310,26 @@ std::string TDesktopSession::Title(Window window) const
     return title;
 }
 
+std::vector<TWindowSeen> TDesktopSession::Windows(const std::string& resName,
+                                                  const std::string& title) const
+{
+    std::vector<TWindowSeen> found;
+    for (const TWindowSeen& w : Windows(resName))
+        if (w.TopLevel && Title(w.Id) == title)
+            found.push_back(w);
+    return found;
+}
+
 std::optional<TWindowSeen> TDesktopSession::WaitForWindow(const std::string& resName,
                                                           const std::string& title,
                                                           int timeoutMs) const
 {
     std::optional<TWindowSeen> seen;
     PollUntil(timeoutMs, [&] {
-        for (const TWindowSeen& w : Windows(resName))
-            if (w.TopLevel && Title(w.Id) == title) {
-                seen = w;
-                return true;
-            }
-        return false;
+        const auto found = Windows(resName, title);
+        if (!found.empty())
+            seen = found.front();
+        return seen.has_value();
     });
     return seen;
 }
@@ -325,12 +337,7 @@ std::optional<TWindowSeen> TDesktopSession::WaitForWindow(const std::string& res
 bool TDesktopSession::WaitForWindowGone(const std::string& resName, const std::string& title,
                                         int timeoutMs) const
 {
-    return PollUntil(timeoutMs, [&] {
-        for (const TWindowSeen& w : Windows(resName))
-            if (w.TopLevel && Title(w.Id) == title)
-                return false;
-        return true;
-    });
+    return PollUntil(timeoutMs, [&] { return Windows(resName, title).empty(); });
 }
 
 std::optional<TWindowSeen> TDesktopSession::WaitForTrayIcon(const std::string& resName,

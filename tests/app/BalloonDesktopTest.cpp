@@ -57,8 +57,9 @@ protected:
         session_ = std::make_unique<testing::TDesktopSession>(env_, options);
         ASSERT_TRUE(session_->Ready()) << session_->Error();
         SetDesktop(Desk);
-        // No picture to change to: the desktop stays the test's own colour.
-        program_.WriteSettings("[Diduzavizo]\nDirectory=" + (Home() / "none").string() +
+        // A folder with no picture to change to: the desktop stays the test's own colour.
+        std::filesystem::create_directories(Home() / "Pictures");
+        program_.WriteSettings("[Diduzavizo]\nDirectory=" + (Home() / "Pictures").string() +
                                "\nRunOnStart=0\nShowHints=1\nHint on Tray=0\n");
         running_ = program_.Start();
     }

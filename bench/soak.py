@@ -6,10 +6,13 @@ moments in between.
   - no crash: the program never dies on its own (a crash is reported with the picture it was
     trying, and that picture is kept);
   - resident memory and open descriptors flat: /proc/<pid>/status VmRSS and /proc/<pid>/fd are
-    sampled every K changes; "flat" means last <= first * 1.10 + one screen-sized 32-bit buffer
-    (1280 x 720 x 4 bytes, 3600 kB: a buffer the sample may catch allocated or freed), and the
-    descriptors last == first. The same rule is applied to the X server, which holds whatever
-    the program leaves on it (pixmaps);
+    sampled every K changes. After a warm-up of twice the catalogue's size (each picture met
+    about twice), first and last are the highest sample of the first and of the last tenth (a
+    single sample swings by tens of megabytes with the picture shown last); "flat" means
+    last <= first * 1.10 + one screen-sized 32-bit buffer (1280 x 720 x 4 bytes, 3686 kB), and
+    the descriptors last == first in every life. The same rule is applied to the X server,
+    which holds whatever the program leaves on it (pixmaps). Memory is judged only when the
+    first life is at least twice the warm-up, so not in the quick run;
   - after every kill -9 the settings file is a valid INI with every key it had and the same
     values (only LastIndex moves), no other file beside it could be taken for it, and the
     temporary copy an interrupted write leaves is gone once the program has started again.

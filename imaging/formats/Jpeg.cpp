@@ -311,6 +311,9 @@ struct TReadJob {
     bool Aborted = false;
     bool Unsupported = false;
     int Orientation = 1;
+    // The row handed to a row sink. It lives here, outside the fenced function, because the
+    // codec's error exit jumps past that function's destructors.
+    std::vector<JSAMPLE> SinkRow;
 };
 
 // The Exif segment is kept so that the orientation tag can be read from it; the codec drops
@@ -390,10 +393,9 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
     }
     const int width = static_cast<int>(job.Info.output_width);
     const int height = static_cast<int>(job.Info.output_height);
-    std::vector<JSAMPLE> sinkRow;
     if (!Guarded(job.Error, [&] {
             if (reduction > 0) {
-                sinkRow.resize(static_cast<std::size_t>(width) * components);
+                job.SinkRow.resize(static_cast<std::size_t>(width) * components);
                 sink->Begin(width, height, components == 1);
             } else {
                 image.SetSize(width, height, components == 1 ? bc8Bit : bc24Bit);
@@ -407,7 +409,7 @@ bool DecodeFenced(TReadJob& job, TPGStream& stream) noexcept
         return false;
     }
     while (job.Info.output_scanline < job.Info.output_height) {
-        JSAMPROW row = reduction > 0 ? sinkRow.data()
+        JSAMPROW row = reduction > 0 ? job.SinkRow.data()
                                      : image.ScanLine(static_cast<int>(job.Info.output_scanline));
         jpeg_read_scanlines(&job.Info, &row, 1);
         if (!Guarded(job.Error, [&] {

@@ -101,6 +101,8 @@ public:
     bool Click(int x, int y, int button = 1) const;
 
 private:
+    std::unique_ptr<TChild> Launch(const std::string& package, const std::vector<std::string>& argv,
+                                   bool keepStdout);
     bool StartServer();
     bool StartBus(TScopedEnv& env);
     bool StartWindowManager();

@@ -75,21 +75,35 @@ TDesktopSession::~TDesktopSession()
     server_.reset();
 }
 
+// A program of the desktop, started; nothing (and the reason in error_) when it is not
+// installed or does not start.
+std::unique_ptr<TChild> TDesktopSession::Launch(const std::string& package,
+                                                const std::vector<std::string>& argv,
+                                                bool keepStdout)
+{
+    if (!Installed(argv[0])) {
+        error_ = Missing(argv[0], package);
+        return nullptr;
+    }
+    auto child = std::make_unique<TChild>(argv, keepStdout);
+    if (!child->Started()) {
+        error_ = child->Error();
+        return nullptr;
+    }
+    return child;
+}
+
 bool TDesktopSession::StartServer()
 {
-    if (!Installed("Xvfb")) {
-        error_ = Missing("Xvfb", "xvfb");
-        return false;
-    }
     const std::string screen = std::to_string(options_.Width) + "x" +
                                std::to_string(options_.Height) + "x" +
                                std::to_string(options_.Depth);
-    server_ = std::make_unique<TChild>(std::vector<std::string>{
-        "Xvfb", "-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", screen});
-    if (!server_->Started()) {
-        error_ = server_->Error();
+    server_ = Launch("xvfb",
+                     std::vector<std::string>{"Xvfb", "-displayfd", "1", "-noreset", "-nolisten",
+                                              "tcp", "-screen", "0", screen},
+                     true);
+    if (!server_)
         return false;
-    }
     const auto number = server_->ReadLine(20000);
     if (!number || number->empty()) {
         error_ = "Xvfb did not start";
@@ -109,16 +123,12 @@ bool TDesktopSession::StartServer()
 
 bool TDesktopSession::StartBus(TScopedEnv& env)
 {
-    if (!Installed("dbus-daemon")) {
-        error_ = Missing("dbus-daemon", "dbus-daemon");
+    bus_ = Launch("dbus-daemon",
+                  std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                           "--print-address=1"},
+                  true);
+    if (!bus_)
         return false;
-    }
-    bus_ = std::make_unique<TChild>(std::vector<std::string>{"dbus-daemon", "--session", "--nofork",
-                                                             "--nopidfile", "--print-address=1"});
-    if (!bus_->Started()) {
-        error_ = bus_->Error();
-        return false;
-    }
     const auto address = bus_->ReadLine(20000);
     if (!address || address->empty()) {
         error_ = "dbus-daemon printed no address";
@@ -131,21 +141,16 @@ bool TDesktopSession::StartBus(TScopedEnv& env)
 
 bool TDesktopSession::StartWindowManager()
 {
-    if (!Installed("openbox")) {
-        error_ = Missing("openbox", "openbox");
-        return false;
-    }
     // openbox with its defaults, not the user's configuration, and no session autostart. An
     // empty file would not do: openbox puts up a window about it.
     const std::string config =
         runtime_.Write("openbox-rc.xml", "<?xml version=\"1.0\"?>\n"
                                          "<openbox_config xmlns=\"http://openbox.org/3.4/rc\"/>\n");
-    windowManager_ = std::make_unique<TChild>(
-        std::vector<std::string>{"openbox", "--sm-disable", "--config-file", config}, false);
-    if (!windowManager_->Started()) {
-        error_ = windowManager_->Error();
+    windowManager_ =
+        Launch("openbox",
+               std::vector<std::string>{"openbox", "--sm-disable", "--config-file", config}, false);
+    if (!windowManager_)
         return false;
-    }
     const Atom check = XInternAtom(x_, "_NET_SUPPORTING_WM_CHECK", False);
     const bool managing = PollUntil(15000, [&] {
         Atom type = 0;
@@ -169,18 +174,13 @@ bool TDesktopSession::StartTray()
 {
     if (!x_) // the server never came up; Error() says why
         return false;
-    if (!Installed("trayer")) {
-        error_ = Missing("trayer", "trayer");
+    tray_ =
+        Launch("trayer",
+               std::vector<std::string>{"trayer", "--edge", "top", "--align", "right",
+                                        "--widthtype", "pixel", "--width", "100", "--height", "32"},
+               false);
+    if (!tray_)
         return false;
-    }
-    tray_ = std::make_unique<TChild>(std::vector<std::string>{"trayer", "--edge", "top", "--align",
-                                                              "right", "--widthtype", "pixel",
-                                                              "--width", "100", "--height", "32"},
-                                     false);
-    if (!tray_->Started()) {
-        error_ = tray_->Error();
-        return false;
-    }
     if (!WaitForSelection("_NET_SYSTEM_TRAY_S0", 10000)) {
         error_ = "trayer did not take the notification area";
         return false;
@@ -192,15 +192,9 @@ bool TDesktopSession::StartCompositor()
 {
     if (!x_) // the server never came up; Error() says why
         return false;
-    if (!Installed("xcompmgr")) {
-        error_ = Missing("xcompmgr", "xcompmgr");
+    compositor_ = Launch("xcompmgr", std::vector<std::string>{"xcompmgr"}, false);
+    if (!compositor_)
         return false;
-    }
-    compositor_ = std::make_unique<TChild>(std::vector<std::string>{"xcompmgr"}, false);
-    if (!compositor_->Started()) {
-        error_ = compositor_->Error();
-        return false;
-    }
     if (!WaitForSelection("_NET_WM_CM_S0", 5000)) {
         error_ = "xcompmgr did not start";
         return false;

@@ -8,37 +8,12 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-if [ "${1:-}" != --inside ]; then
-  build=${1:-$root/build}
-  for program in scenarix desktop-session; do
-    [ -x "$build/bin/$program" ] || { echo "missing $build/bin/$program: run ./build.sh test" >&2; exit 1; }
-  done
-  for tool in xdotool import-im6.q16 compare-im6.q16; do
-    command -v $tool >/dev/null || { echo "missing $tool" >&2; exit 1; }
-  done
-  exec "$build/bin/desktop-session" --size 800x600x24 --tray --bus -- "$0" --inside "$build"
-fi
-
-build=$2
-work=/tmp/scenaria-screenshot
-rm -rf "$work"
-mkdir -p "$work/Pictures" "$work/home"
-cleanup() {
-  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-cp "$build/bin/scenarix" "$work/"
-printf '[Diduzavizo]\nDirectory=%s\nRunOnStart=0\nShowHints=1\n' "$work/Pictures" >"$work/scenarix.INI"
-HOME=$work/home QT_QPA_PLATFORM=xcb "$work/scenarix" 2>/dev/null &
-pid=$!
-
-icon=$(xdotool search --sync --onlyvisible --classname scenarix | head -n1)
-eval "$(xdotool getwindowgeometry --shell "$icon")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-sleep 0.5
-xdotool key a
+# shellcheck source=docs/screenshots/desktop-script.sh
+. "$here/desktop-script.sh"
+enter_desktop "xdotool import-im6.q16 compare-im6.q16" "--size 800x600x24 --tray --bus" "$@"
+make_work
+start_program '[Diduzavizo]\nDirectory='"$work/Pictures"'\nRunOnStart=0\nShowHints=1\n'
+tray_menu a
 about=$(xdotool search --sync --name '^About Scenaria$' | head -n1)
 # Away from the box, so that no hint covers it; then the banner has played a while.
 xdotool mousemove 0 599

@@ -8,39 +8,13 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-if [ "${1:-}" != --inside ]; then
-  build=${1:-$root/build}
-  for program in scenarix desktop-session; do
-    [ -x "$build/bin/$program" ] || { echo "missing $build/bin/$program: run ./build.sh test" >&2; exit 1; }
-  done
-  for tool in xdotool feh import-im6.q16; do
-    command -v $tool >/dev/null || { echo "missing $tool" >&2; exit 1; }
-  done
-  exec "$build/bin/desktop-session" --size 1024x768x24 --wm --tray -- "$0" --inside "$build"
-fi
-
-build=$2
-# A neutral folder name in the window, not one of this machine's.
-work=/tmp/scenaria-screenshot
-rm -rf "$work"
-mkdir -p "$work/Pictures"
-cleanup() {
-  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-HOME=$work feh --no-fehbg --bg-fill "$root/samples/aurora.jpg"
-cp "$build/bin/scenarix" "$work/"
-printf '[Diduzavizo]\nDirectory=%s\nRunOnStart=0\nShowHints=1\n' "$work/Pictures" >"$work/scenarix.INI"
-QT_QPA_PLATFORM=xcb "$work/scenarix" 2>/dev/null &
-pid=$!
-
-icon=$(xdotool search --sync --onlyvisible --classname scenarix | head -n1)
-eval "$(xdotool getwindowgeometry --shell "$icon")"
-xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 3
-sleep 0.5
-xdotool key c
+# shellcheck source=docs/screenshots/desktop-script.sh
+. "$here/desktop-script.sh"
+enter_desktop "xdotool feh import-im6.q16" "--size 1024x768x24 --wm --tray" "$@"
+make_work
+HOME=$work/home feh --no-fehbg --bg-fill "$root/samples/aurora.jpg"
+start_program '[Diduzavizo]\nDirectory='"$work/Pictures"'\nRunOnStart=0\nShowHints=1\n'
+tray_menu c
 dialog=$(xdotool search --sync --name '^Wallpaper Diduzavizo$' | head -n1)
 xdotool windowmove "$dialog" 0 240
 sleep 0.8

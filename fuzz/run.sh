@@ -87,7 +87,9 @@ for name in "${names[@]}"; do
     "$target" -merge=1 "$seeds" "$work" >"$build/merge-$name.log" 2>&1
     added=$(( $(ls "$seeds" | wc -l) - before ))
   fi
-  summary+=("fuzz_$name: ${runs:-?} executions in ${seconds}s, no failure$([ "$keep" = yes ] && echo ", $added inputs added to fuzz/corpus/$name")")
+  line="fuzz_$name: ${runs:-?} executions in ${seconds}s, no failure"
+  [ "$keep" = yes ] && line+=", $added inputs added to fuzz/corpus/$name"
+  summary+=("$line")
 done
 echo "=== Fuzzing summary"
 printf '%s\n' "${summary[@]}"

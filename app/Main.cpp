@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     // The guard comes before anything else, the settings file included: a second copy ends at
     // once and quietly.
     const std::string programPath = CurrentProgramPath();
-    const std::string programName = programPath.substr(programPath.rfind('/') + 1);
+    const std::string programName = programPath.substr(programPath.find_last_of("\\/") + 1);
     const TSingleInstance justOne(programName);
     if (justOne.Previous()) {
         // The running copy has no window of its own to bring forward: it shows the dialog it

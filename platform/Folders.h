@@ -18,7 +18,9 @@ std::string CurrentProgramPath();
 // The settings file for a program file: the program's path with its extension replaced by
 // ".INI" (appended when it has none) when that file exists, or when its folder is writable and
 // not one of the system's program folders (/usr/bin, /usr/local/bin, /bin and the like);
-// otherwise $XDG_CONFIG_HOME/scenaria/ (default ~/.config/scenaria/) and the same name.
+// otherwise $XDG_CONFIG_HOME/scenaria/ (default ~/.config/scenaria/) and the same name. On
+// Windows the program folders are those under Program Files and the other place is the user's
+// %APPDATA%\Scenaria, made when missing.
 std::string SettingsFileFor(const std::string& programPath, const TEnvLookup& env = ProcessEnv);
 
 // XDG_PICTURES_DIR of $XDG_CONFIG_HOME/user-dirs.dirs, else ~/Pictures when it exists, else

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace scenaria {
 namespace {
@@ -21,6 +22,41 @@ bool IsFolder(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool SameTextPrefix(const std::string& text, const std::string& prefix)
+{
+    return !prefix.empty() && text.size() >= prefix.size() &&
+           CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.data(),
+                          static_cast<int>(prefix.size()), prefix.data(),
+                          static_cast<int>(prefix.size())) == CSTR_EQUAL &&
+           (text.size() == prefix.size() || text[prefix.size()] == '\\' ||
+            text[prefix.size()] == '/');
+}
+
+// Where installers put programs. Settings have no place there: writing needs an administrator,
+// and for an older program Windows quietly redirects the write to a per-user copy that nobody
+// finds again.
+bool IsProgramFilesFolder(const std::string& folder)
+{
+    for (const int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86})
+        if (SameTextPrefix(folder, KnownFolder(csidl)))
+            return true;
+    return false;
+}
+
+// Asked by trying: a folder's attributes do not say whether its access list lets us write.
+bool MayCreateFilesIn(const std::string& folder)
+{
+    const std::string probe =
+        folder + "\\~scx" + std::to_string(GetCurrentProcessId()) + ".tmp";
+    const HANDLE file =
+        CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return true;
 }
 
 } // namespace
@@ -44,9 +80,21 @@ std::string SettingsFileFor(const std::string& programPath, const TEnvLookup&)
     // The program's path with its extension replaced by ".INI".
     const auto slash = programPath.find_last_of("\\/");
     const auto dot = programPath.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-        return programPath.substr(0, dot) + ".INI";
-    return programPath + ".INI";
+    const std::string besideProgram =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash)
+            ? programPath.substr(0, dot) + ".INI"
+            : programPath + ".INI";
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : programPath.substr(0, slash);
+    if (GetFileAttributesA(besideProgram.c_str()) != INVALID_FILE_ATTRIBUTES ||
+        (!IsProgramFilesFolder(folder) && MayCreateFilesIn(folder)))
+        return besideProgram;
+    const std::string appData = KnownFolder(CSIDL_APPDATA | CSIDL_FLAG_CREATE);
+    if (appData.empty())
+        return besideProgram;
+    const std::string own = appData + "\\Scenaria";
+    CreateDirectoryA(own.c_str(), nullptr);
+    return own + "\\" + besideProgram.substr(besideProgram.find_last_of("\\/") + 1);
 }
 
 std::string PictureFolder(const TEnvLookup&)

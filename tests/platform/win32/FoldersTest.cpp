@@ -7,7 +7,9 @@
 
 #include <shlobj.h>
 
+#include <cctype>
 #include <cstdlib>
+#include <filesystem>
 
 namespace scenaria::testing {
 namespace {
@@ -57,9 +59,53 @@ TEST(WinFolders, SettingsFileIsBesideTheProgram)
 
 TEST(WinFolders, SettingsFileNameReplacesOnlyTheFileExtension)
 {
-    EXPECT_EQ(SettingsFileFor("C:\\Programs\\scenarix.exe"), "C:\\Programs\\scenarix.INI");
-    EXPECT_EQ(SettingsFileFor("C:\\My.Programs\\scenarix"), "C:\\My.Programs\\scenarix.INI");
-    EXPECT_EQ(SettingsFileFor("C:\\Programs\\scenarix.old.EXE"), "C:\\Programs\\scenarix.old.INI");
+    const TTempFolder folder;
+    const std::string dotted = folder / "My.Programs";
+    ASSERT_TRUE(CreateDirectoryA(dotted.c_str(), nullptr));
+    EXPECT_EQ(SettingsFileFor(folder / "scenarix.exe"), folder / "scenarix.INI");
+    EXPECT_EQ(SettingsFileFor(dotted + "\\scenarix"), dotted + "\\scenarix.INI");
+    EXPECT_EQ(SettingsFileFor(folder / "scenarix.old.EXE"), folder / "scenarix.old.INI");
+    // Asking wrote nothing there.
+    EXPECT_TRUE(std::filesystem::is_empty(dotted));
+}
+
+std::string KnownFolderPath(int csidl)
+{
+    char path[MAX_PATH] = {};
+    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path)) ? path : "";
+}
+
+TEST(WinFolders, InProgramFilesTheSettingsLiveInTheUsersAppDataUnlessAFileIsThere)
+{
+    const std::string programFiles = KnownFolderPath(CSIDL_PROGRAM_FILES);
+    ASSERT_FALSE(programFiles.empty());
+    const std::string installed = programFiles + "\\scx-test-" +
+                                  std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(installed.c_str(), nullptr));
+    const std::string ownFolder = KnownFolderPath(CSIDL_APPDATA) + "\\Scenaria";
+    const std::string expected = ownFolder + "\\scenarix.INI";
+    EXPECT_EQ(SettingsFileFor(installed + "\\scenarix.exe"), expected);
+    // The folder is made, so that the first save has somewhere to go; and the letter case of
+    // the path does not matter.
+    EXPECT_TRUE(IsFolder(ownFolder));
+    std::string upper = installed;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(SettingsFileFor(upper + "\\scenarix.exe"), expected);
+
+    // A settings file put beside the program (an older copy's, or the administrator's) is
+    // still the one read.
+    WriteFileBytes(installed + "\\scenarix.INI", "[Diduzavizo]\r\n");
+    EXPECT_EQ(SettingsFileFor(installed + "\\scenarix.exe"), installed + "\\scenarix.INI");
+    std::error_code ignored;
+    std::filesystem::remove_all(installed, ignored);
+}
+
+TEST(WinFolders, AProgramInAFolderThatCannotBeWrittenKeepsItsSettingsInAppData)
+{
+    // A folder that does not exist stands for one the user may not write.
+    EXPECT_EQ(SettingsFileFor("Q:\\Nowhere\\scenarix.exe"),
+              KnownFolderPath(CSIDL_APPDATA) + "\\Scenaria\\scenarix.INI");
 }
 
 TEST(WinFolders, PictureFolderIsTheWindowsFolder)

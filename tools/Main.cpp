@@ -95,9 +95,11 @@ std::optional<long long> TToolArgs::Integer(const std::string& option, long long
 std::string ProgramSettingsFile()
 {
     const std::string self = CurrentProgramPath();
-    const auto slash = self.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : self.substr(0, slash);
-    return SettingsFileFor(folder + "/scenarix");
+    // Windows spells the path with backslashes.
+    const auto slash = self.find_last_of("\\/");
+    if (slash == std::string::npos)
+        return SettingsFileFor("scenarix");
+    return SettingsFileFor(self.substr(0, slash + 1) + "scenarix");
 }
 
 } // namespace scenaria::tool

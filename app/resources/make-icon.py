@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 # Draws Scenaria's icon: a framed picture of a landscape, the thing the program puts on the
 # desktop. Run with Debian's python3 and python3-pil; writes scenaria.png (256 x 256) and
-# scenaria-64.png.
+# scenaria-64.png, and scenaria.ico for the Windows program (16 to 256 pixels).
 import math
 import os
 from PIL import Image, ImageDraw
@@ -28,3 +28,4 @@ ImageDraw.Draw(mask).rounded_rectangle((0, 0, w - 1, h - 1), radius=12, fill=255
 img.paste(sky, (24, 44), mask)
 img.save(os.path.join(here, "scenaria.png"))
 img.resize((64, 64), Image.LANCZOS).save(os.path.join(here, "scenaria-64.png"))
+img.save(os.path.join(here, "scenaria.ico"), sizes=[(16, 16), (24, 24), (32, 32), (48, 48), (64, 64), (256, 256)])

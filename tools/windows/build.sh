@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build, cross compiled with mingw-w64 on Debian, and its tests under wine.
-#   tools/windows/build.sh [x86_64|i686|all] [build|test]     (default: all test)
+#   tools/windows/build.sh [x86_64|i686|all] [build|test|qt]     (default: all test)
 # Builds the imaging, GIF, core and platform libraries, scenarix-tool.exe, the library tests and
-# the Windows backend's tests; Qt has no MinGW build here, so there is no scenarix.exe.
+# the Windows backend's tests. With Qt for Windows in the cache (made by the mode "qt", about an
+# hour per target: tools/windows/qt.sh), also scenarix.exe and the tests of its windows.
 # libjpeg-turbo, libpng and giflib are built from Debian's own source packages of the versions
 # the Linux build uses, googletest from the googletest package; they are kept between runs in
 # SCENARIA_WINDOWS_CACHE (default ~/.cache/scenaria/windows). Build trees: build-windows-<arch>.
@@ -13,9 +14,9 @@ mode=${2:-test}
 case "$arches" in
   all) arches="x86_64 i686" ;;
   x86_64|i686) ;;
-  *) echo "usage: $0 [x86_64|i686|all] [build|test]" >&2; exit 2 ;;
+  *) echo "usage: $0 [x86_64|i686|all] [build|test|qt]" >&2; exit 2 ;;
 esac
-case "$mode" in build|test) ;; *) echo "usage: $0 [x86_64|i686|all] [build|test]" >&2; exit 2 ;; esac
+case "$mode" in build|test|qt) ;; *) echo "usage: $0 [x86_64|i686|all] [build|test|qt]" >&2; exit 2 ;; esac
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -54,7 +55,7 @@ is_installed() {
 }
 
 install_packages() {
-  local packages=(cmake ninja-build ccache dpkg-dev nasm googletest libz-mingw-w64-dev
+  local packages=(cmake ninja-build ccache dpkg-dev nasm nsis googletest libz-mingw-w64-dev
     libjpeg62-turbo-dev libpng-dev libgif-dev)
   local arch
   for arch in $arches; do
@@ -102,6 +103,18 @@ drop_unrunnable_wine32() {
 
 # shellcheck source=tools/windows/deps.sh
 . "$here/deps.sh"
+# shellcheck source=tools/windows/qt.sh
+. "$here/qt.sh"
+
+# Scenaria-Setup-<version>.exe in the build tree, from the program built there; prints its path.
+make_installer() {
+  local build=$1 version setup
+  version=$(sed -n 's/^project(Scenaria VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+  setup=$build/Scenaria-Setup-$version.exe
+  makensis -V2 -DVERSION="$version" -DSOURCE="$root" -DBUILD="$build" -DOUTFILE="$setup" \
+    "$here/installer.nsi" >&2
+  echo "$setup"
+}
 
 # A wine prefix of the build's own, made once, with no windows asking to install Mono or Gecko.
 start_wine() {
@@ -117,13 +130,25 @@ if [ "$mode" = test ] && [[ " $arches " == *" i686 "* ]]; then
 fi
 [ "$mode" = test ] && drop_unrunnable_wine32
 
+if [ "$mode" = qt ]; then
+  for arch in $arches; do build_qt "$arch-w64-mingw32" >/dev/null; done
+  exit 0
+fi
+
 for arch in $arches; do
   triple=$arch-w64-mingw32
   deps=$(build_dependencies "$triple")
+  qt=$(cached_qt "$triple")
+  if [ -n "$qt" ]; then
+    deps="$deps;$qt"
+  else
+    echo "=== Windows $arch: no Qt for it in $cache ($0 $arch qt builds it), so no scenarix.exe"
+  fi
   build=${SCENARIA_WINDOWS_BUILD_DIR:-$root/build-windows}-$arch
   echo "=== Windows $arch: build ($build)"
   # Libraries found under another dependency prefix would stay in the cache; start afresh.
-  if [ -e "$build/CMakeCache.txt" ] && grep -F "$cache/" "$build/CMakeCache.txt" | grep -qvF "$deps"; then
+  if [ -e "$build/CMakeCache.txt" ] &&
+    ! grep -qxF "SCENARIA_WINDOWS_DEPS:PATH=$deps" "$build/CMakeCache.txt"; then
     rm -f "$build/CMakeCache.txt"
   fi
   # No debug information: it would double the time of compiling and linking these static
@@ -131,7 +156,8 @@ for arch in $arches; do
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" "${launcher[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DSCENARIA_MINGW_TRIPLE="$triple" \
-    -DSCENARIA_WINDOWS_DEPS="$deps" -DSCENARIA_WERROR="${SCENARIA_WERROR:-0}" -DSCENARIA_BENCH=OFF
+    -DSCENARIA_WINDOWS_DEPS="$deps" -DQT_HOST_PATH=/usr \
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DSCENARIA_WERROR="${SCENARIA_WERROR:-0}" -DSCENARIA_BENCH=OFF
   cmake --build "$build" -j "$jobs"
   [ "$mode" = test ] || continue
   if [ "$arch" = i686 ] && ! wine32_available; then
@@ -154,6 +180,10 @@ for arch in $arches; do
   if [ "$arch" = x86_64 ]; then
     echo "=== Windows $arch: the wallpaper on wine's desktop"
     /usr/bin/python3 "$root/tests/windows/wine_desktop_test.py" "$build/bin/scenarix-tool.exe"
+    if [ -e "$build/bin/scenarix.exe" ]; then
+      echo "=== Windows $arch: the installer, installed and uninstalled silently in a fresh prefix"
+      /usr/bin/python3 "$root/tests/windows/installer_test.py" "$(make_installer "$build")"
+    fi
   fi
   wineserver -k 2>/dev/null || true
 done

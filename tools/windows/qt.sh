@@ -31,6 +31,14 @@ qt_configure() {
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_icu=OFF
 }
 
+# The cached Qt for one target, or nothing.
+cached_qt() {
+  local prefix
+  prefix=$cache/qt-$1-$(qt_prefix_key "$1")
+  [ -e "$prefix/.complete" ] && echo "$prefix"
+  return 0
+}
+
 # Builds (or finds in the cache) Qt for one target and prints its prefix. About an hour on two
 # cores: run it ahead of CI, which finds it here.
 build_qt() {

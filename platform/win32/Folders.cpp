@@ -48,11 +48,9 @@ bool IsProgramFilesFolder(const std::string& folder)
 // Asked by trying: a folder's attributes do not say whether its access list lets us write.
 bool MayCreateFilesIn(const std::string& folder)
 {
-    const std::string probe =
-        folder + "\\~scx" + std::to_string(GetCurrentProcessId()) + ".tmp";
-    const HANDLE file =
-        CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const std::string probe = folder + "\\~scx" + std::to_string(GetCurrentProcessId()) + ".tmp";
+    const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(file);

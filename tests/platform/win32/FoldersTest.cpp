@@ -79,8 +79,8 @@ TEST(WinFolders, InProgramFilesTheSettingsLiveInTheUsersAppDataUnlessAFileIsTher
 {
     const std::string programFiles = KnownFolderPath(CSIDL_PROGRAM_FILES);
     ASSERT_FALSE(programFiles.empty());
-    const std::string installed = programFiles + "\\scx-test-" +
-                                  std::to_string(GetCurrentProcessId());
+    const std::string installed =
+        programFiles + "\\scx-test-" + std::to_string(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryA(installed.c_str(), nullptr));
     const std::string ownFolder = KnownFolderPath(CSIDL_APPDATA) + "\\Scenaria";
     const std::string expected = ownFolder + "\\scenarix.INI";

@@ -52,6 +52,9 @@ build_qt() {
   version=${version#* }
   echo "=== Qt for $triple from qt6-base $version (about an hour)" >&2
   work=$(mktemp -d "${TMPDIR:-/tmp}/scenaria-windows-qt.XXXXXX")
+  # Paths relative to the work folder, whose name changes each time, so that a build cut off
+  # half way is mostly found in ccache the next time.
+  export CCACHE_BASEDIR=$work CCACHE_NOHASHDIR=1
   rm -rf "$prefix"
   fetch_source qt6-base "$version" "$work/src" >&2
   src=$(ls -d "$work"/src/*/)

@@ -13,7 +13,8 @@ qt_prefix_key() {
 
 # Debian's source lacks the Windows tablet headers (tabletevent, direct2d) and its cross patch
 # turns androiddeployqt on; without OpenGL, dynamicgl must go too or the windows plugin does not
-# compile. The rest is trimmed to what a widgets program and its tests (QtTest) use. Resources stay
+# compile, and without direct2d, directwrite3 (the plugin would call a font database that QtGui
+# builds only with direct2d, and programs would not link). The rest is trimmed to what a widgets program and its tests (QtTest) use. Resources stay
 # uncompressed by zstd, which this Qt has not.
 qt_configure() {
   local src=$1 build=$2 prefix=$3 triple=$4
@@ -25,6 +26,7 @@ qt_configure() {
     -DFEATURE_network=OFF -DFEATURE_sql=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
     -DFEATURE_opengl=OFF -DFEATURE_printsupport=OFF -DFEATURE_concurrent=OFF \
     -DFEATURE_dynamicgl=OFF -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=OFF \
+    -DFEATURE_directwrite3=OFF \
     -DFEATURE_androiddeployqt=OFF -DFEATURE_zstd=OFF -DFEATURE_vulkan=OFF \
     -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \

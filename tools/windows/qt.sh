@@ -14,8 +14,8 @@ qt_prefix_key() {
 # Debian's source lacks the Windows tablet headers (tabletevent, direct2d) and its cross patch
 # turns androiddeployqt on; without OpenGL, dynamicgl must go too or the windows plugin does not
 # compile, and without direct2d, directwrite3 (the plugin would call a font database that QtGui
-# builds only with direct2d, and programs would not link). The rest is trimmed to what a widgets program and its tests (QtTest) use. Resources stay
-# uncompressed by zstd, which this Qt has not.
+# builds only with direct2d, and programs would not link). The rest is trimmed to what a widgets
+# program and its tests (QtTest) use. Resources stay uncompressed by zstd, which this Qt has not.
 qt_configure() {
   local src=$1 build=$2 prefix=$3 triple=$4
   cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \

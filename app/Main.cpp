@@ -6,6 +6,7 @@
 #include "core/IniFile.h"
 #include "core/Settings.h"
 #include "imaging/MessageBox.h"
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
 #include "platform/RemoteControl.h"
@@ -51,7 +52,7 @@ int main(int argc, char** argv)
     // The guard comes before anything else, the settings file included: a second copy ends at
     // once and quietly.
     const std::string programPath = CurrentProgramPath();
-    const std::string programName = programPath.substr(programPath.find_last_of("\\/") + 1);
+    const std::string programName = FileNameOf(programPath);
     const TSingleInstance justOne(programName);
     if (justOne.Previous()) {
         // The running copy has no window of its own to bring forward: it shows the dialog it

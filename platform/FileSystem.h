@@ -14,17 +14,24 @@
 
 namespace scenaria {
 
-// The name after a path's last '/' (the whole path when it has none).
+// What separates a path's names: '/', and on Windows '\\' as well.
+#ifdef _WIN32
+inline constexpr const char* PathSeparators = "\\/";
+#else
+inline constexpr const char* PathSeparators = "/";
+#endif
+
+// The name after a path's last separator (the whole path when it has none).
 inline std::string FileNameOf(const std::string& path)
 {
-    const auto slash = path.rfind('/');
+    const auto slash = path.find_last_of(PathSeparators);
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The folder before a path's last '/': "." when it has none, "/" for a name in the root.
+// The folder before a path's last separator: "." when it has none, "/" for a name in the root.
 inline std::string FolderOf(const std::string& path)
 {
-    const auto slash = path.rfind('/');
+    const auto slash = path.find_last_of(PathSeparators);
     if (slash == std::string::npos)
         return ".";
     return slash == 0 ? "/" : path.substr(0, slash);

@@ -3,6 +3,7 @@
 
 #include "tools/ToolCommand.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
 
 #include <cstdio>
@@ -95,11 +96,8 @@ std::optional<long long> TToolArgs::Integer(const std::string& option, long long
 std::string ProgramSettingsFile()
 {
     const std::string self = CurrentProgramPath();
-    // Windows spells the path with backslashes.
-    const auto slash = self.find_last_of("\\/");
-    if (slash == std::string::npos)
-        return SettingsFileFor("scenarix");
-    return SettingsFileFor(self.substr(0, slash + 1) + "scenarix");
+    // The tool's own name replaced, its folder spelt as the system spelt it.
+    return SettingsFileFor(self.substr(0, self.size() - FileNameOf(self).size()) + "scenarix");
 }
 
 } // namespace scenaria::tool

@@ -2,6 +2,8 @@
 
 #include "platform/Folders.h"
 
+#include "platform/FileSystem.h"
+
 #include <shlobj.h>
 #include <windows.h>
 
@@ -18,7 +20,8 @@ std::string KnownFolder(int csidl)
                                                                          : std::string();
 }
 
-bool IsFolder(const std::string& path)
+// The path in the system's ANSI code page, as getenv and the shell's A calls give it.
+bool IsAnsiFolder(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -75,15 +78,14 @@ std::string CurrentProgramPath()
 
 std::string SettingsFileFor(const std::string& programPath, const TEnvLookup&)
 {
-    // The program's path with its extension replaced by ".INI".
-    const auto slash = programPath.find_last_of("\\/");
-    const auto dot = programPath.rfind('.');
-    const std::string besideProgram =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash)
-            ? programPath.substr(0, dot) + ".INI"
-            : programPath + ".INI";
-    const std::string folder =
-        slash == std::string::npos ? std::string(".") : programPath.substr(0, slash);
+    // The program's name with its extension replaced by ".INI".
+    std::string name = FileNameOf(programPath);
+    const std::string folderPart = programPath.substr(0, programPath.size() - name.size());
+    if (const auto dot = name.rfind('.'); dot != std::string::npos)
+        name.erase(dot);
+    name += ".INI";
+    const std::string besideProgram = folderPart + name;
+    const std::string folder = FolderOf(programPath);
     if (GetFileAttributesA(besideProgram.c_str()) != INVALID_FILE_ATTRIBUTES ||
         (!IsProgramFilesFolder(folder) && MayCreateFilesIn(folder)))
         return besideProgram;
@@ -92,7 +94,7 @@ std::string SettingsFileFor(const std::string& programPath, const TEnvLookup&)
         return besideProgram;
     const std::string own = appData + "\\Scenaria";
     CreateDirectoryA(own.c_str(), nullptr);
-    return own + "\\" + besideProgram.substr(besideProgram.find_last_of("\\/") + 1);
+    return own + "\\" + name;
 }
 
 std::string PictureFolder(const TEnvLookup&)
@@ -136,7 +138,7 @@ std::string StateHome(const TEnvLookup& env)
 std::string HomeFolder(const TEnvLookup& env)
 {
     const std::string profile = env("USERPROFILE");
-    if (IsFolder(profile))
+    if (IsAnsiFolder(profile))
         return profile;
     const std::string known = KnownFolder(CSIDL_PROFILE);
     return known.empty() ? std::string("C:\\") : known;

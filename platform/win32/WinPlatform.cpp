@@ -1,5 +1,6 @@
 #include "platform/win32/WinPlatform.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
 
 #include <windows.h>
@@ -121,12 +122,6 @@ bool ParseScreenOverride(TScreenFacts& facts)
         return false;
     facts = {width, height, bits};
     return true;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const auto slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 } // namespace

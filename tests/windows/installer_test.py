@@ -49,7 +49,7 @@ def Main():
         subprocess.run(["wineserver", "-w"], env=env, timeout=300)
         drive = Path(env["WINEPREFIX"]) / "drive_c"
         folder = drive / "Program Files" / "Scenaria"
-        before = {p for p in drive.rglob("*")}
+        before = set(drive.rglob("*"))
 
         code, _ = Wine(os.path.abspath(args.setup), "/S")
         Check(code == 0, "the silent installer ends with 0 (%d)" % code)

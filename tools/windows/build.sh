@@ -139,8 +139,11 @@ for arch in $arches; do
   triple=$arch-w64-mingw32
   deps=$(build_dependencies "$triple")
   qt=$(cached_qt "$triple")
+  qt_host=()
   if [ -n "$qt" ]; then
     deps="$deps;$qt"
+    # moc, rcc and uic come from the Linux build's Qt, whose CMake files Debian keeps here.
+    qt_host=(-DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
   else
     echo "=== Windows $arch: no Qt for it in $cache ($0 $arch qt builds it), so no scenarix.exe"
   fi
@@ -156,8 +159,7 @@ for arch in $arches; do
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DCMAKE_C_FLAGS_RELEASE="-O2 -DNDEBUG" "${launcher[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$here/mingw-w64.cmake" -DSCENARIA_MINGW_TRIPLE="$triple" \
-    -DSCENARIA_WINDOWS_DEPS="$deps" -DQT_HOST_PATH=/usr \
-    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake -DSCENARIA_WERROR="${SCENARIA_WERROR:-0}" -DSCENARIA_BENCH=OFF
+    -DSCENARIA_WINDOWS_DEPS="$deps" "${qt_host[@]}" -DSCENARIA_WERROR="${SCENARIA_WERROR:-0}" -DSCENARIA_BENCH=OFF
   cmake --build "$build" -j "$jobs"
   [ "$mode" = test ] || continue
   if [ "$arch" = i686 ] && ! wine32_available; then

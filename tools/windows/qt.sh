@@ -33,10 +33,14 @@ qt_configure() {
     -DFEATURE_system_doubleconversion=OFF -DFEATURE_icu=OFF
 }
 
+qt_prefix() {
+  echo "$cache/qt-$1-$(qt_prefix_key "$1")"
+}
+
 # The cached Qt for one target, or nothing.
 cached_qt() {
   local prefix
-  prefix=$cache/qt-$1-$(qt_prefix_key "$1")
+  prefix=$(qt_prefix "$1")
   [ -e "$prefix/.complete" ] && echo "$prefix"
   return 0
 }
@@ -45,7 +49,7 @@ cached_qt() {
 # cores: run it ahead of CI, which finds it here.
 build_qt() {
   local triple=$1 prefix work src version
-  prefix=$cache/qt-$triple-$(qt_prefix_key "$triple")
+  prefix=$(qt_prefix "$triple")
   if [ -e "$prefix/.complete" ]; then
     echo "$prefix"
     return 0

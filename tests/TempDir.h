@@ -97,4 +97,11 @@ bool MakeFifo(const std::string& path);
 // normally or the system cannot set such a limit.
 int WithFileSizeLimit(std::uintmax_t limit, const std::function<int()>& body);
 
+// True when taking a folder's permissions away (std::filesystem::permissions) keeps this
+// process out of it: not so for root, nor on Windows, where it only sets a read-only flag.
+bool PermissionsLockOut();
+
+// The memory this process holds resident, in kilobytes.
+long ResidentKilobytes();
+
 } // namespace scenaria::testing

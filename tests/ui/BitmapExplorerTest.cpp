@@ -24,7 +24,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 namespace scenaria {
 namespace {
@@ -524,15 +523,6 @@ TEST_F(BitmapExplorer, ButtonsActOnThePictureAndEndTheWindow)
     EXPECT_EQ(again->result(), QDialog::Rejected);
 }
 
-// Resident memory of this process in kilobytes.
-long ResidentKb()
-{
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
-}
-
 TEST_F(BitmapExplorer, BrowsingFiftyLargePicturesGivesItsMemoryBack)
 {
     for (int i = 0; i < 5; ++i)
@@ -543,7 +533,7 @@ TEST_F(BitmapExplorer, BrowsingFiftyLargePicturesGivesItsMemoryBack)
         Pick(*warm, "large0.bmp");
     }
     QApplication::processEvents();
-    const long before = ResidentKb();
+    const long before = testing::ResidentKilobytes();
     long during = 0;
     {
         auto form = Open();
@@ -552,11 +542,11 @@ TEST_F(BitmapExplorer, BrowsingFiftyLargePicturesGivesItsMemoryBack)
             ASSERT_TRUE(form->StatusText(1).startsWith("Viewing file [")) << i;
             QApplication::processEvents();
         }
-        during = ResidentKb();
+        during = testing::ResidentKilobytes();
         form->accept();
     }
     QApplication::processEvents();
-    const long after = ResidentKb();
+    const long after = testing::ResidentKilobytes();
     std::printf("resident: %ld kB before, %ld kB browsing, %ld kB after\n", before, during, after);
     EXPECT_LE(after, before * 12 / 10) << "memory kept after closing the Explorer";
 }

@@ -266,7 +266,7 @@ TEST_F(PGImageWorkerTest, TrueColourScreenWithFastStretchingNeverBuildsACopy)
 
 TEST_F(PGImageWorkerTest, ScreenDepthComesFromThePlatformsScreenFacts)
 {
-    ::setenv("SCENARIA_SCREEN", "640x480x8", 1);
+    qputenv("SCENARIA_SCREEN", "640x480x8");
     const auto platform = CreatePlatform();
     TPGImage::SetDefaultScreenDepthSource(
         [&platform] { return platform->ScreenFacts().BitsPerPixel; });
@@ -277,7 +277,7 @@ TEST_F(PGImageWorkerTest, ScreenDepthComesFromThePlatformsScreenFacts)
         ShowViewer(viewer, 100, 80);
         Shot(viewer);
         EXPECT_TRUE(viewer.DisplayImageUnderWay());
-        ::setenv("SCENARIA_SCREEN", "640x480x24", 1);
+        qputenv("SCENARIA_SCREEN", "640x480x24");
         viewer.DisplayChanged();
         EXPECT_EQ(viewer.ScreenDepth(), 24);
         Shot(viewer);
@@ -285,7 +285,7 @@ TEST_F(PGImageWorkerTest, ScreenDepthComesFromThePlatformsScreenFacts)
         EXPECT_EQ(viewer.DisplayImage(), nullptr);
     }
     TPGImage::SetDefaultScreenDepthSource({});
-    ::unsetenv("SCENARIA_SCREEN");
+    qunsetenv("SCENARIA_SCREEN");
     TPGImage plain;
     EXPECT_EQ(plain.ScreenDepth(), 24) << "without a source the screen counts as true colour";
 }

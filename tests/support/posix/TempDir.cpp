@@ -3,6 +3,7 @@
 #include "TempDir.h"
 
 #include <csignal>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -43,6 +44,19 @@ int WithFileSizeLimit(std::uintmax_t limit, const std::function<int()>& body)
     if (child <= 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+bool PermissionsLockOut()
+{
+    return ::geteuid() != 0;
+}
+
+long ResidentKilobytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
 }
 
 } // namespace scenaria::testing

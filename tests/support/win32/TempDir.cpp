@@ -3,6 +3,10 @@
 
 #include "TempDir.h"
 
+#define PSAPI_VERSION 2 // the call lives in kernel32 from there on
+#include <windows.h>
+#include <psapi.h>
+
 namespace scenaria::testing {
 
 bool AsUnprivilegedUser(const std::function<bool()>& check)
@@ -18,6 +22,20 @@ bool MakeFifo(const std::string&)
 int WithFileSizeLimit(std::uintmax_t, const std::function<int()>&)
 {
     return -1;
+}
+
+bool PermissionsLockOut()
+{
+    return false;
+}
+
+long ResidentKilobytes()
+{
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters))
+        return 0;
+    return static_cast<long>(counters.WorkingSetSize / 1024);
 }
 
 } // namespace scenaria::testing

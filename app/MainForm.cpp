@@ -4,6 +4,7 @@
 #include "app/TrayIcon.h"
 #include "core/Settings.h"
 #include "core/Wallpaper.h"
+#include "platform/FileSystem.h"
 #include "platform/Platform.h"
 #include "ui/AboutBox.h"
 #include "ui/BitmapExplorer.h"
@@ -25,9 +26,7 @@ namespace {
 // The file-name part of a path as the tooltip shows it.
 QString FileNamePart(const std::string& path)
 {
-    QString name = QString::fromStdString(path);
-    name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
-    return name.left(260);
+    return QString::fromStdString(FileNameOf(path)).left(260);
 }
 
 void Complain(const char* what)

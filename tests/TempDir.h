@@ -45,10 +45,11 @@ public:
     TTempDir& operator=(const TTempDir&) = delete;
 
     const std::filesystem::path& Path() const { return path_; }
+    std::string Folder() const { return Spelt(path_); }
     // A path below the folder, with the system's own separators as the program spells them.
     std::string operator/(const std::string& name) const
     {
-        return (path_ / std::filesystem::path(name).make_preferred()).string();
+        return Spelt(path_ / std::filesystem::path(name).make_preferred());
     }
 
     // Writes a file (creating its folders) and returns its full path.
@@ -57,10 +58,16 @@ public:
         const auto file = path_ / name;
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file, std::ios::binary) << content;
-        return file.string();
+        return Spelt(file);
     }
 
 private:
+#ifdef SCENARIA_QT_PATHS
+    // As Qt spells paths, and so the windows show them: with '/' on every system.
+    static std::string Spelt(const std::filesystem::path& path) { return path.generic_string(); }
+#else
+    static std::string Spelt(const std::filesystem::path& path) { return path.string(); }
+#endif
     std::filesystem::path path_;
 };
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
@@ -113,7 +114,7 @@ private:
 std::string FileExtensionOf(const std::string& path)
 {
     const auto dot = path.rfind('.');
-    const auto slash = path.rfind('/');
+    const auto slash = path.find_last_of(PathSeparators);
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return {};
     return path.substr(dot);
@@ -136,13 +137,24 @@ bool SameFolder(const std::string& a, const std::string& b)
     std::error_code ec;
     if (fs::is_directory(a, ec) && fs::is_directory(b, ec)) {
         const bool same = fs::equivalent(a, b, ec);
+#ifdef _WIN32
+        // There it answers false for two spellings of one folder, so only its yes counts.
+        if (!ec && same)
+            return true;
+#else
         if (!ec)
             return same;
+#endif
     }
     const auto normal = [](const std::string& s) {
+        // Windows' normal form spells the separators '\\', a trailing one included.
         std::string n = fs::path(s).lexically_normal().string();
-        while (n.size() > 1 && n.back() == '/')
+        while (n.size() > 1 && std::strchr(PathSeparators, n.back()))
             n.pop_back();
+#ifdef _WIN32 // whose names are the same in either case
+        for (char& c : n)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+#endif
         return n;
     };
     return normal(a) == normal(b);

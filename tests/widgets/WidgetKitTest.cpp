@@ -153,7 +153,7 @@ TEST_F(FolderListTest, AncestorsThenSubfolders)
     EXPECT_EQ(list.Subfolders(), (QStringList{"a", "b"})) << "hidden folders left out";
     const int depth = static_cast<int>(top.count('/'));
     ASSERT_EQ(list.count(), depth + 1 + 2);
-    EXPECT_EQ(TFolderList::FolderOf(list.item(0)), "/");
+    EXPECT_EQ(TFolderList::FolderOf(list.item(0)), top.left(top.indexOf('/') + 1)) << "/ or C:/";
     EXPECT_EQ(TFolderList::FolderOf(list.item(depth)), top);
     EXPECT_EQ(list.currentRow(), depth) << "the open folder is the chosen row";
     EXPECT_EQ(list.item(depth + 1)->sizeHint().height(), TFolderList::ItemHeight);

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace scenaria {
 namespace {
@@ -131,7 +132,12 @@ std::unique_ptr<IPlatform> CreatePlatform()
     return std::make_unique<TWinPlatform>();
 }
 
-TWinPlatform::TWinPlatform() : programPath_(CurrentProgramPath()), win98Style_(DetectWin98Style())
+TWinPlatform::TWinPlatform() : TWinPlatform(CurrentProgramPath())
+{
+}
+
+TWinPlatform::TWinPlatform(std::string programPath)
+    : programPath_(std::move(programPath)), win98Style_(DetectWin98Style())
 {
 }
 

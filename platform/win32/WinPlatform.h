@@ -10,6 +10,8 @@ namespace scenaria {
 class TWinPlatform : public IPlatform {
 public:
     TWinPlatform();
+    // As if the program were that file: its settings, help and shortcut follow it.
+    explicit TWinPlatform(std::string programPath);
     ~TWinPlatform() override;
 
     std::string ProgramPath() const override;

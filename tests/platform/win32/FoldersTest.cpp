@@ -152,13 +152,17 @@ TEST(WinFolders, HomeAndDataFoldersAreTheUsersProfileFolders)
 
 TEST(WinFolders, HelpWithoutItsFilesSaysWhichIsMissing)
 {
-    // The test program has no help beside it: the help viewer is not started for nothing.
-    TWinPlatform platform;
-    const std::string program = ThisProgram();
-    const std::string folder = program.substr(0, program.find_last_of('\\'));
+    // A program with no help beside it (the build's own has it): the help viewer is not
+    // started for nothing.
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                         ("scx-nohelp-" + std::to_string(GetCurrentProcessId()));
+    std::filesystem::create_directories(folder / "bin");
+    const std::string bin = (folder / "bin").string();
+    TWinPlatform platform(bin + "\\scenarix.exe");
     const TPlatformStatus status = platform.ShowHelp(0);
     EXPECT_FALSE(status.Ok);
-    EXPECT_EQ(status.Error, "help: " + folder + "\\scenarix.hlp is missing");
+    EXPECT_EQ(status.Error, "help: " + bin + "\\scenarix.hlp is missing");
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace

@@ -183,6 +183,9 @@ for arch in $arches; do
     echo "=== Windows $arch: the wallpaper on wine's desktop"
     /usr/bin/python3 "$root/tests/windows/wine_desktop_test.py" "$build/bin/scenarix-tool.exe"
     if [ -e "$build/bin/scenarix.exe" ]; then
+      echo "=== Windows $arch: scenarix.exe in the notification area and on wine's desktop"
+      SCENARIA_WINE_PROGRAM="$build/bin/scenarix.exe" \
+        "${SCENARIA_BUILD_DIR:-$root/build}/bin/test_wine_program"
       echo "=== Windows $arch: the installer, installed and uninstalled silently in a fresh prefix"
       /usr/bin/python3 "$root/tests/windows/installer_test.py" "$(make_installer "$build")"
     fi

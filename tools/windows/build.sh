@@ -187,7 +187,9 @@ for arch in $arches; do
       SCENARIA_WINE_PROGRAM="$build/bin/scenarix.exe" \
         "${SCENARIA_BUILD_DIR:-$root/build}/bin/test_wine_program"
       echo "=== Windows $arch: the installer, installed and uninstalled silently in a fresh prefix"
-      /usr/bin/python3 "$root/tests/windows/installer_test.py" "$(make_installer "$build")"
+      setup=$(make_installer "$build")
+      "${SCENARIA_BUILD_DIR:-$root/build}/bin/desktop-session" --wm --tray -- \
+        /usr/bin/python3 "$root/tests/windows/installer_test.py" "$setup"
     fi
   fi
   wineserver -k 2>/dev/null || true

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace scenaria {
 
@@ -18,6 +19,16 @@ constexpr ULONG_PTR CommandTag = 0x53435851; // "SCXQ"
 constexpr ULONG_PTR AnswerTag = 0x53435841;  // "SCXA"
 // Commands and answers are short; anything longer did not come from us.
 constexpr DWORD MaxPayload = 64 * 1024;
+
+// The copy's window is named after its program without ".exe", so that "scenarix-tool next"
+// finds scenarix.exe under the same default name as on Linux, and "--program scenarix.exe" too.
+std::string ServiceName(const std::string& programFileName)
+{
+    std::string name = programFileName;
+    if (name.size() > 4 && _stricmp(name.c_str() + name.size() - 4, ".exe") == 0)
+        name.resize(name.size() - 4);
+    return RemoteServiceName(name);
+}
 
 std::wstring Wide(const std::string& text)
 {
@@ -119,9 +130,9 @@ TRemoteServer::TRemoteServer(const std::string& programFileName, THandler handle
     : impl_(std::make_unique<TImpl>())
 {
     impl_->Handler = std::move(handler);
-    const std::wstring title = Wide(RemoteServiceName(programFileName));
+    const std::wstring title = Wide(ServiceName(programFileName));
     if (FindWindowExW(HWND_MESSAGE, nullptr, WindowClass, title.c_str())) {
-        impl_->Error = "another copy answers under the name " + RemoteServiceName(programFileName);
+        impl_->Error = "another copy answers under the name " + ServiceName(programFileName);
         return;
     }
     RegisterClassOnce(WindowClass, &TImpl::Procedure);
@@ -172,7 +183,7 @@ TRemoteAnswer CallRunningCopy(const std::string& programFileName, const std::str
     TRemoteAnswer answer;
     answer.Lines = {"Scenaria is not running: no copy of \"" + programFileName + "\" answers"};
     const HWND copy = FindWindowExW(HWND_MESSAGE, nullptr, WindowClass,
-                                    Wide(RemoteServiceName(programFileName)).c_str());
+                                    Wide(ServiceName(programFileName)).c_str());
     if (!copy)
         return answer;
     RegisterClassOnce(AnswerClass, &AnswerProcedure);

@@ -192,6 +192,8 @@ TEST_F(WineProgram, TheTrayIconChangesTheWallpaperConfiguresAndExits)
     // The menu's "Configure Scenaria" (c) opens the dialog; "Use subfolders", then OK.
     Press(3, x, y);
     ASSERT_TRUE(WaitForMenu()) << "no menu after a right click";
+    // Mapped is not yet focused: wine hands the menu the keyboard a moment later.
+    std::this_thread::sleep_for(500ms);
     ASSERT_TRUE(session_->Xdotool({"key", "c"}));
     const auto dialog = session_->WaitForWindow(Class, ConfigCaption, 20000);
     ASSERT_TRUE(dialog) << "the configuration dialog did not open";
@@ -221,6 +223,29 @@ TEST_F(WineProgram, ASecondStartAsksTheFirstCopyToConfigureAndEnds)
     const auto dialog = session_->WaitForWindow(Class, ConfigCaption, 20000);
     EXPECT_TRUE(dialog) << "the first copy opened no configuration dialog";
     EXPECT_FALSE(running_->WaitFor(1s)) << "the first copy ended";
+}
+
+// scenarix-tool.exe, beside the program, gives the running copy its tray commands.
+TEST_F(WineProgram, TheToolGivesTheRunningCopyItsCommands)
+{
+    const auto tool = std::filesystem::path(program_).parent_path() / "scenarix-tool.exe";
+    ASSERT_TRUE(std::filesystem::exists(tool)) << tool;
+    EXPECT_EQ(testing::RunProgram({"wine", tool.string(), "status"}, WineEnv()).ExitCode, 1)
+        << "no copy runs yet";
+    Start();
+    ASSERT_TRUE(session_->WaitForTrayIcon(IconClass, 60000)) << "the program has no icon";
+    const testing::TRunResult next =
+        testing::RunProgram({"wine", tool.string(), "next"}, WineEnv());
+    EXPECT_EQ(next.ExitCode, 0) << next.Err;
+    const std::string shown = WindowsSpelling(dir_ / "pics/blue.bmp");
+    EXPECT_NE(next.Out.find("Picture: " + shown), std::string::npos) << next.Out;
+    EXPECT_EQ(RegistryWallpaper(), shown);
+    const testing::TRunResult status =
+        testing::RunProgram({"wine", tool.string(), "status"}, WineEnv());
+    EXPECT_EQ(status.ExitCode, 0) << status.Err;
+    EXPECT_NE(status.Out.find("Picture: " + shown), std::string::npos) << status.Out;
+    EXPECT_EQ(testing::RunProgram({"wine", tool.string(), "quit"}, WineEnv()).ExitCode, 0);
+    EXPECT_EQ(running_->WaitFor(20s), std::optional<int>(0));
 }
 
 // In a wine desktop of its own the icon sits in wine's taskbar and the wallpaper is seen.

@@ -86,5 +86,19 @@ TEST(WinRemoteControl, AnswersWithinOneProcess)
     EXPECT_EQ(unknown.Lines, std::vector<std::string>{"unknown command \"Format C:\""});
 }
 
+TEST(WinRemoteControl, TheProgramIsFoundWithOrWithoutItsExtension)
+{
+    // scenarix.exe answers as "scenarix", the name scenarix-tool asks for by default.
+    const std::string exe = GuardName("named");
+    const std::string name = exe.substr(0, exe.size() - 4);
+    const TRemoteServer remote(exe, [](const std::string& command) {
+        return TRemoteAnswer{roDone, {command}};
+    });
+    ASSERT_TRUE(remote.Listening()) << remote.Error();
+    EXPECT_EQ(CallRunningCopy(name, "Status", 5000).Outcome, roDone);
+    EXPECT_EQ(CallRunningCopy(name + ".EXE", "Status", 5000).Outcome, roDone);
+    EXPECT_EQ(CallRunningCopy(name + ".ex", "Status", 1000).Outcome, roUnreachable);
+}
+
 } // namespace
 } // namespace scenaria::testing

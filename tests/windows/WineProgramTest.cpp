@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <thread>
 
 namespace scenaria {
@@ -244,6 +245,24 @@ TEST_F(WineProgram, TheToolGivesTheRunningCopyItsCommands)
         testing::RunProgram({"wine", tool.string(), "status"}, WineEnv());
     EXPECT_EQ(status.ExitCode, 0) << status.Err;
     EXPECT_NE(status.Out.find("Picture: " + shown), std::string::npos) << status.Out;
+
+    // "explore" opens the Bitmap Explorer, drawn (not a blank window); while it is open the
+    // copy does nothing else, and Escape closes it.
+    EXPECT_EQ(testing::RunProgram({"wine", tool.string(), "explore"}, WineEnv()).ExitCode, 0);
+    const auto explorer = session_->WaitForWindow(Class, "Orlamby Bitmap Explorer", 20000);
+    ASSERT_TRUE(explorer) << "no Bitmap Explorer";
+    std::set<std::uint32_t> colours;
+    PollFor(10s, [&] {
+        colours.clear();
+        for (const TRgb& c :
+             session_->Pixels(explorer->X, explorer->Y, explorer->Width, explorer->Height))
+            colours.insert(static_cast<std::uint32_t>(c.R << 16 | c.G << 8 | c.B));
+        return colours.size() >= 8;
+    });
+    EXPECT_GE(colours.size(), 8u) << "the Explorer shows next to nothing";
+    EXPECT_EQ(testing::RunProgram({"wine", tool.string(), "quit"}, WineEnv()).ExitCode, 2);
+    ASSERT_TRUE(session_->Xdotool({"key", "--window", std::to_string(explorer->Id), "Escape"}));
+    EXPECT_TRUE(session_->WaitForWindowGone(Class, "Orlamby Bitmap Explorer"));
     EXPECT_EQ(testing::RunProgram({"wine", tool.string(), "quit"}, WineEnv()).ExitCode, 0);
     EXPECT_EQ(running_->WaitFor(20s), std::optional<int>(0));
 }

@@ -64,9 +64,15 @@ public:
 private:
 #ifdef SCENARIA_QT_PATHS
     // As Qt spells paths, and so the windows show them: with '/' on every system.
-    static std::string Spelt(const std::filesystem::path& path) { return path.generic_string(); }
+    static std::string Spelt(const std::filesystem::path& path)
+    {
+        return path.generic_string();
+    }
 #else
-    static std::string Spelt(const std::filesystem::path& path) { return path.string(); }
+    static std::string Spelt(const std::filesystem::path& path)
+    {
+        return path.string();
+    }
 #endif
     std::filesystem::path path_;
 };

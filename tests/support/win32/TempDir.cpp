@@ -3,8 +3,10 @@
 
 #include "TempDir.h"
 
-#define PSAPI_VERSION 2 // the call lives in kernel32 from there on
+// From version 2 on the call lives in kernel32; psapi.h needs windows.h before it.
+#define PSAPI_VERSION 2
 #include <windows.h>
+
 #include <psapi.h>
 
 namespace scenaria::testing {

@@ -11,14 +11,28 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace scenaria::testing {
+
+// Asks done() every 20 ms until it says yes (true) or timeoutMs have passed (false).
+template <class TDone> bool PollUntil(int timeoutMs, TDone done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
 
 struct TRgb {
     int R = 0, G = 0, B = 0;

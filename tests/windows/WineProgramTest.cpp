@@ -16,7 +16,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <set>
 #include <thread>
@@ -46,17 +45,6 @@ std::string WindowsSpelling(const std::string& path)
     std::string spelt = "Z:" + path;
     std::replace(spelt.begin(), spelt.end(), '/', '\\');
     return spelt;
-}
-
-bool PollFor(std::chrono::milliseconds timeout, const std::function<bool()>& done)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(100ms);
-    }
-    return true;
 }
 
 class WineProgram : public testing::TIsolatedTest {
@@ -120,13 +108,13 @@ protected:
         const auto at = r.Out.find("REG_SZ");
         if (r.ExitCode != 0 || at == std::string::npos)
             return {};
-        std::string value = r.Out.substr(r.Out.find_first_not_of(" \t", at + 6));
-        value.erase(value.find_last_not_of("\r\n ") + 1);
-        return value.substr(0, value.find_first_of("\r\n"));
+        const auto start = r.Out.find_first_not_of(" \t", at + 6);
+        const auto end = r.Out.find_first_of("\r\n", start);
+        return start == std::string::npos ? std::string() : r.Out.substr(start, end - start);
     }
     bool WaitForWallpaperOtherThan(const std::string& before, std::string& now) const
     {
-        return PollFor(20s, [&] {
+        return testing::PollUntil(20000, [&] {
             now = RegistryWallpaper();
             return !now.empty() && now != before;
         });
@@ -144,7 +132,7 @@ protected:
     std::optional<TWindowSeen> WaitForMenu() const
     {
         std::optional<TWindowSeen> menu;
-        PollFor(10s, [&] {
+        testing::PollUntil(10000, [&] {
             for (const TWindowSeen& w : session_->Windows(Class, "Scenaria"))
                 if (w.X >= 0 && w.Y >= 0 && w.Height > 100 && w.Width < 400)
                     menu = w;
@@ -156,7 +144,7 @@ protected:
     // The icon's pixels as the screen shows them, until they look like the program's icon.
     bool LooksLikeTheIcon(const TWindowSeen& icon, std::string& seen) const
     {
-        return PollFor(10s, [&] {
+        return testing::PollUntil(10000, [&] {
             testing::TIconColours colours;
             for (const TRgb& c : session_->Pixels(icon.X, icon.Y, icon.Width, icon.Height))
                 colours.Add(c);
@@ -252,7 +240,7 @@ TEST_F(WineProgram, TheToolGivesTheRunningCopyItsCommands)
     const auto explorer = session_->WaitForWindow(Class, "Orlamby Bitmap Explorer", 20000);
     ASSERT_TRUE(explorer) << "no Bitmap Explorer";
     std::set<std::uint32_t> colours;
-    PollFor(10s, [&] {
+    testing::PollUntil(10000, [&] {
         colours.clear();
         for (const TRgb& c :
              session_->Pixels(explorer->X, explorer->Y, explorer->Width, explorer->Height))
@@ -275,7 +263,7 @@ TEST_F(WineProgram, OnWinesDesktopAClickShowsThePicture)
     ASSERT_TRUE(desktop) << "wine's desktop did not open";
     // The icon's frame, searched for in the taskbar along the bottom.
     int left = 640, right = -1, top = 480, bottom = -1;
-    PollFor(60s, [&] {
+    testing::PollUntil(60000, [&] {
         const auto pixels = session_->Pixels(desktop->X, desktop->Y + 440, 640, 40);
         for (int i = 0; i < static_cast<int>(pixels.size()); ++i) {
             testing::TIconColours one;
@@ -291,11 +279,11 @@ TEST_F(WineProgram, OnWinesDesktopAClickShowsThePicture)
     const TRgb before = session_->Pixel(desktop->X + 320, desktop->Y + 200);
     Press(1, desktop->X + (left + right) / 2, desktop->Y + (top + bottom) / 2);
     TRgb shown = before;
-    EXPECT_TRUE(PollFor(20s,
-                        [&] {
-                            shown = session_->Pixel(desktop->X + 320, desktop->Y + 200);
-                            return shown == Red || shown == Blue;
-                        }))
+    EXPECT_TRUE(testing::PollUntil(20000,
+                                   [&] {
+                                       shown = session_->Pixel(desktop->X + 320, desktop->Y + 200);
+                                       return shown == Red || shown == Blue;
+                                   }))
         << "the desktop shows " << shown;
     // Tiled from the top left, one colour everywhere above the taskbar.
     EXPECT_TRUE(session_->Pixel(desktop->X + 1, desktop->Y + 1) == shown);

@@ -135,6 +135,8 @@ if [ "$mode" = qt ]; then
   exit 0
 fi
 
+# The Linux build's programs the tests use: scenarix-tool to compare with, the desktop harness.
+linux_build=${SCENARIA_BUILD_DIR:-$root/build}
 for arch in $arches; do
   triple=$arch-w64-mingw32
   deps=$(build_dependencies "$triple")
@@ -178,17 +180,17 @@ for arch in $arches; do
   [ "$arch" = i686 ] && only=(--only wallpaper)
   echo "=== Windows $arch: scenarix-tool.exe against the Linux build's scenarix-tool"
   /usr/bin/python3 "$root/tests/windows/compare_with_linux.py" "${only[@]}" \
-    "${SCENARIA_BUILD_DIR:-$root/build}/bin/scenarix-tool" "$build/bin/scenarix-tool.exe"
+    "$linux_build/bin/scenarix-tool" "$build/bin/scenarix-tool.exe"
   if [ "$arch" = x86_64 ]; then
     echo "=== Windows $arch: the wallpaper on wine's desktop"
     /usr/bin/python3 "$root/tests/windows/wine_desktop_test.py" "$build/bin/scenarix-tool.exe"
     if [ -e "$build/bin/scenarix.exe" ]; then
       echo "=== Windows $arch: scenarix.exe in the notification area and on wine's desktop"
       SCENARIA_WINE_PROGRAM="$build/bin/scenarix.exe" \
-        "${SCENARIA_BUILD_DIR:-$root/build}/bin/test_wine_program"
+        "$linux_build/bin/test_wine_program"
       echo "=== Windows $arch: the installer, installed and uninstalled silently in a fresh prefix"
       setup=$(make_installer "$build")
-      "${SCENARIA_BUILD_DIR:-$root/build}/bin/desktop-session" --wm --tray -- \
+      "$linux_build/bin/desktop-session" --wm --tray -- \
         /usr/bin/python3 "$root/tests/windows/installer_test.py" "$setup"
     fi
   fi

@@ -30,17 +30,6 @@ TRgb RgbOf(unsigned long value)
             static_cast<int>(value & 0xFF)};
 }
 
-template <class TDone> bool PollUntil(int timeoutMs, TDone done)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= end)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 } // namespace
 
 TDesktopSession::TDesktopSession(TScopedEnv& env, const TDesktopOptions& options)

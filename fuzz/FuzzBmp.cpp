@@ -14,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TPixelGraphic image;
     if (fuzz::TooLarge(TBMPFileFormatReader(), data, size) || !fuzz::Loads(image, data, size))
         return 0;
+    fuzz::RequireSameStreamed(image, data, size);
     TPixelGraphic again;
     fuzz::WriteAndRead(image, "bmp", again);
     fuzz::RequireSame(image, again, true);

@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     image.FastDecoding = (last & 2) != 0;
     if (!fuzz::Loads(image, data, size))
         return 0;
+    fuzz::RequireSameStreamed(image, data, size);
     if (std::int64_t{image.Width()} * image.Height() <= 65536) {
         TPixelGraphic again;
         fuzz::WriteAndRead(image, "jpg", again);

@@ -64,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     image.ReadWarningAction = size > 0 && data[size - 1] & 1 ? pgwaRaise : pgwaIgnore;
     if (!fuzz::Loads(image, data, size) || image.Empty())
         return 0;
+    fuzz::RequireSameStreamed(image, data, size);
     image.ReadWarningAction = pgwaIgnore;
     TPixelGraphic again;
     again.ReadWarningAction = pgwaIgnore;

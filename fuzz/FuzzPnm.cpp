@@ -28,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TPixelGraphic image;
     if (!fuzz::LoadsWith(reader, image, data, size))
         return 0;
+    fuzz::RequireSameStreamed(image, data, size,
+                              [&reader](TPGStream& s, TPixelGraphic& i) { reader.Read(s, i, 0); });
     const char* extension = image.BitCount() == bc1Bit   ? "pbm"
                             : image.BitCount() == bc8Bit ? "pgm"
                                                          : "ppm";

@@ -4,12 +4,14 @@
 // loaded picture back out to check that it reads back the same.
 
 #include "imaging/FileFormats.h"
+#include "imaging/RowSink.h"
 #include "imaging/Stream.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 namespace scenaria::fuzz {
 
@@ -83,6 +85,63 @@ inline void RequireSame(const TPixelGraphic& image, const TPixelGraphic& again, 
                    (image.ImageSize() > 0 &&
                     std::memcmp(again.PixelData(), image.PixelData(), image.ImageSize()) != 0)))
         std::abort();
+}
+
+// Takes the rows a reader streams, at the picture's own size.
+class TRowCollector final : public TRowSink {
+public:
+    int Reduction(int, int, int) override { return 1; }
+    void Begin(int width, int height, bool gray) override
+    {
+        Width = width;
+        Height = height;
+        Gray = gray;
+    }
+    void Row(const std::uint8_t* row) override
+    {
+        if (static_cast<int>(Rows.size()) >= Height)
+            std::abort(); // more rows than the reader announced
+        Rows.emplace_back(row, row + static_cast<std::size_t>(Width) * (Gray ? 1 : 3));
+    }
+    void End() override { Ended = true; }
+
+    int Width = 0, Height = 0;
+    bool Gray = false, Ended = false;
+    std::vector<std::vector<std::uint8_t>> Rows;
+};
+
+// Loads again with a sink taking the rows, and stops the fuzzer when a reader that streamed
+// the whole picture sent other colours than the whole load holds.
+inline void RequireSameStreamed(const TPixelGraphic& whole, const std::uint8_t* data,
+                                std::size_t size,
+                                const std::function<void(TPGStream&, TPixelGraphic&)>& read)
+{
+    TRowCollector rows;
+    TPixelGraphic image;
+    image.ReadWarningAction = whole.ReadWarningAction;
+    image.FastDecoding = whole.FastDecoding;
+    image.RowSink = &rows;
+    const bool loaded = Loads(image, data, size, read);
+    image.RowSink = nullptr;
+    if (!loaded || !rows.Ended)
+        return;
+    if (rows.Width != whole.Width() || static_cast<int>(rows.Rows.size()) != whole.Height())
+        std::abort();
+    for (int y = 0; y < whole.Height(); ++y)
+        for (int x = 0; x < whole.Width(); ++x) {
+            const std::uint8_t* p = rows.Rows[y].data() + (rows.Gray ? x : 3 * x);
+            const TColor c = rows.Gray ? RGB(p[0], p[0], p[0]) : RGB(p[2], p[1], p[0]);
+            if (c != whole.GetPixelColor(x, y))
+                std::abort();
+        }
+}
+
+// The same through the library's loading path.
+inline void RequireSameStreamed(const TPixelGraphic& whole, const std::uint8_t* data,
+                                std::size_t size)
+{
+    RequireSameStreamed(whole, data, size,
+                        [](TPGStream& s, TPixelGraphic& i) { i.LoadFromStream(s); });
 }
 
 } // namespace scenaria::fuzz

@@ -14,6 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TPixelGraphic image;
     if (!fuzz::LoadsWith(reader, image, data, size))
         return 0;
+    fuzz::RequireSameStreamed(image, data, size,
+                              [&reader](TPGStream& s, TPixelGraphic& i) { reader.Read(s, i, 0); });
     // The reader makes only what the writer stores: 8-bit palette pictures and 24-bit ones.
     TPGMemoryStream copy;
     TTGAFileFormatWriter().Write(copy, image);

@@ -3,6 +3,7 @@
 #include "imaging/formats/ByteIO.h"
 
 #include "imaging/Messages.h"
+#include "imaging/RowSink.h"
 
 #include <algorithm>
 #include <bit>
@@ -348,6 +349,11 @@ void ReadWindowsBody(TPGStream& stream, TPixelGraphic& image)
         }
         SkipAll(stream, std::uint64_t{4} * h.ColorsUsed);
         CheckDeclaredSize(h.Width, rows, h.Bits, false, stream.Remaining());
+        if (h.Bits == 24 && SinkTakesRows(image, h.Width, rows)) {
+            const std::size_t stride = (3 * static_cast<std::size_t>(h.Width) + 3) / 4 * 4;
+            SendStoredRows(stream, image, h.Width, rows, {stream.Position(), stride, h.Height > 0});
+            return;
+        }
         image.SetSize(h.Width, rows, bc24Bit);
         image.SetPaletteIdent(pTrueColor);
         if (h.Bits == 24) {

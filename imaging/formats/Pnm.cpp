@@ -1,6 +1,7 @@
 #include "imaging/formats/Pnm.h"
 
 #include "imaging/Messages.h"
+#include "imaging/RowSink.h"
 #include "imaging/formats/ByteIO.h"
 
 #include <array>
@@ -120,18 +121,23 @@ std::uint8_t Scale(std::uint32_t value, std::uint32_t maxval)
     return static_cast<std::uint8_t>(std::uint64_t{value} * 255 / maxval);
 }
 
-void ReadPixels(TTextInput& input, TPixelGraphic& image, int kind, std::uint32_t maxval)
+// Into the image's rows, or one row at a time to the sink when there is one (gray levels and
+// true colour only).
+void ReadPixels(TTextInput& input, TPixelGraphic& image, int kind, std::uint32_t maxval, int width,
+                int height, TRowSink* sink)
 {
-    const int width = image.Width();
-    const int height = image.Height();
     const std::size_t packed = (static_cast<std::size_t>(width) + 7) / 8;
     std::array<std::uint8_t, 256> scale{};
     for (std::uint32_t v = 0; v < 256; ++v)
         scale[v] = Scale(v, maxval);
     std::vector<std::uint8_t> bytes(
         kind == 5 || kind == 6 ? static_cast<std::size_t>(width) * (kind == 6 ? 3 : 1) : 0);
+    std::vector<std::uint8_t> line(sink ? static_cast<std::size_t>(width) * (kind % 3 == 0 ? 3 : 1)
+                                        : 0);
+    if (sink)
+        sink->Begin(width, height, kind % 3 == 2);
     for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = image.ScanLine(y);
+        std::uint8_t* row = sink ? line.data() : image.ScanLine(y);
         switch (kind) {
         case 1:
             // One digit a pixel, as netpbm writes them: runs of digits need no spaces.
@@ -172,9 +178,13 @@ void ReadPixels(TTextInput& input, TPixelGraphic& image, int kind, std::uint32_t
             }
             break;
         }
+        if (sink)
+            sink->Row(row);
         if (image.DoProgress(y, height))
-            break;
+            return;
     }
+    if (sink)
+        sink->End();
 }
 
 void PutNumber(TByteOutput& output, unsigned value)
@@ -231,10 +241,14 @@ void TPxMFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
     if (least > input.Available())
         FailEnd();
 
-    image.SetSize(static_cast<int>(width), static_cast<int>(height), BitCounts[family]);
-    image.SetPaletteIdent(Palettes[family]);
+    const int w = static_cast<int>(width), h = static_cast<int>(height);
+    TRowSink* sink = family != famBitmap && SinkTakesRows(image, w, h) ? image.RowSink : nullptr;
+    if (!sink) {
+        image.SetSize(w, h, BitCounts[family]);
+        image.SetPaletteIdent(Palettes[family]);
+    }
     const TProgressScope progress(image);
-    ReadPixels(input, image, kind, maxval);
+    ReadPixels(input, image, kind, maxval, w, h, sink);
 }
 
 void TPxMFileFormatReader::GetInfo(TPGStream& stream, int index, TPGImageInfo& info) const

@@ -1,6 +1,7 @@
 #include "imaging/formats/Tga.h"
 
 #include "imaging/Messages.h"
+#include "imaging/RowSink.h"
 #include "imaging/formats/ByteIO.h"
 
 #include <array>
@@ -185,6 +186,17 @@ void TTGAFileFormatReader::Read(TPGStream& stream, TPixelGraphic& image, int ind
                                             : pixels * bytesPerPixel;
     if (least > stream.Remaining())
         FailEnd();
+
+    // Stored rows of true colour or gray levels can go to a sink as they are.
+    const bool plainRows = !h.Encoded() && (h.Depth == 24 || (h.Depth == 8 && entries == 0)) &&
+                           (h.Descriptor & RightToLeft) == 0;
+    if (plainRows && SinkTakesRows(image, h.Width, h.Height)) {
+        const TProgressScope progress(image);
+        const std::size_t stride = static_cast<std::size_t>(h.Width) * bytesPerPixel;
+        SendStoredRows(stream, image, h.Width, h.Height,
+                       {stream.Position(), stride, (h.Descriptor & TopFirst) == 0, h.Depth == 8});
+        return;
+    }
 
     image.SetSize(h.Width, h.Height, h.Depth == 8 ? bc8Bit : bc24Bit);
     if (h.Depth == 8) {

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <vector>
 
@@ -334,6 +338,175 @@ TEST_F(FittedLoad, TrueColourPngStreamsWithThePixelsOfLoadingWhole)
     ASSERT_TRUE(Load(image, path, 333, 222).Fitted);
     Reference(expected, path, 333, 222);
     EXPECT_TRUE(SamePixels(image, expected));
+}
+
+// The same colour at every pixel, whatever the depths.
+::testing::AssertionResult SameColours(const TPixelGraphic& a, const TPixelGraphic& b)
+{
+    if (a.Width() != b.Width() || a.Height() != b.Height())
+        return ::testing::AssertionFailure()
+               << a.Width() << "x" << a.Height() << " against " << b.Width() << "x" << b.Height();
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            if (a.GetPixelColor(x, y) != b.GetPixelColor(x, y))
+                return ::testing::AssertionFailure() << "pixel " << x << "," << y;
+    return ::testing::AssertionSuccess();
+}
+
+std::string ReadBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Stored rows in the other order, the header saying so: a BMP with a negative height.
+std::string TopDownBmp(const std::string& bmp, int height)
+{
+    std::uint32_t offset = 0;
+    std::memcpy(&offset, bmp.data() + 10, 4);
+    const std::size_t stride = (bmp.size() - offset) / static_cast<std::size_t>(height);
+    std::string flipped = bmp.substr(0, offset);
+    for (int r = height - 1; r >= 0; --r)
+        flipped += bmp.substr(offset + static_cast<std::size_t>(r) * stride, stride);
+    const std::int32_t negative = -height;
+    std::memcpy(flipped.data() + 22, &negative, 4);
+    return flipped;
+}
+
+// An uncompressed TGA of the picture's rows (type 2 true colour, type 3 gray).
+std::string Tga(const TPixelGraphic& image, bool topFirst)
+{
+    const bool gray = image.BitCount() == bc8Bit;
+    std::string bytes(18, '\0');
+    bytes[2] = gray ? 3 : 2;
+    bytes[12] = static_cast<char>(image.Width() & 0xFF);
+    bytes[13] = static_cast<char>(image.Width() >> 8);
+    bytes[14] = static_cast<char>(image.Height() & 0xFF);
+    bytes[15] = static_cast<char>(image.Height() >> 8);
+    bytes[16] = gray ? 8 : 24;
+    bytes[17] = topFirst ? 0x20 : 0;
+    const std::size_t rowBytes = static_cast<std::size_t>(image.Width()) * (gray ? 1 : 3);
+    for (int r = 0; r < image.Height(); ++r) {
+        const int y = topFirst ? r : image.Height() - 1 - r;
+        bytes.append(reinterpret_cast<const char*>(image.ScanLine(y)), rowBytes);
+    }
+    return bytes;
+}
+
+// A P3 file: numbers in text.
+std::string AsciiPpm(const TPixelGraphic& image)
+{
+    std::string text =
+        "P3\n" + std::to_string(image.Width()) + " " + std::to_string(image.Height()) + "\n255\n";
+    for (int y = 0; y < image.Height(); ++y)
+        for (int x = 0; x < image.Width(); ++x) {
+            const TColor c = image.GetPixelColor(x, y);
+            text += std::to_string(GetRValue(c)) + " " + std::to_string(GetGValue(c)) + " " +
+                    std::to_string(GetBValue(c)) + "\n";
+        }
+    return text;
+}
+
+struct TStreamRow {
+    const char* Name;
+    bool Gray;
+};
+
+class StreamedFormat : public ::testing::TestWithParam<TStreamRow> {
+protected:
+    // The file of the row's name holding the picture, written by the library or by hand.
+    std::string Write(const TPixelGraphic& photo)
+    {
+        const std::string name = GetParam().Name;
+        const std::string path = dir / name;
+        if (name == "top-down.bmp") {
+            TPixelGraphic copy;
+            copy.Assign(&photo);
+            copy.SaveToFile(dir / "bottom-up.bmp");
+            WriteBytes(path, TopDownBmp(ReadBytes(dir / "bottom-up.bmp"), photo.Height()));
+        } else if (name.ends_with(".tga")) {
+            WriteBytes(path, Tga(photo, name.starts_with("top")));
+        } else if (name == "ascii.ppm") {
+            WriteBytes(path, AsciiPpm(photo));
+        } else {
+            TPixelGraphic copy;
+            copy.Assign(&photo);
+            copy.SaveToFile(path);
+        }
+        return path;
+    }
+
+    TTempDir dir;
+};
+
+// Each stored layout a reader can send on as it reads gives, on one thread or two, the
+// colours of loading the whole picture and resampling it.
+TEST_P(StreamedFormat, StreamsWithTheColoursOfLoadingWhole)
+{
+    TPixelGraphic photo;
+    PaintPhoto(photo, 301, 203, GetParam().Gray);
+    const std::string path = Write(photo);
+    TPixelGraphic whole, expected;
+    whole.ReadWarningAction = pgwaRaise;
+    whole.LoadFromFile(path);
+    ASSERT_TRUE(SameColours(whole, photo)) << "the file does not hold the picture";
+    CopyFromReference(expected, whole, 97, 61, smPrecise);
+    for (const int threads : {1, 2}) {
+        const TThreadSetting setting(threads);
+        TPixelGraphic image;
+        image.ReadWarningAction = pgwaRaise;
+        image.StretchMode = smPrecise;
+        const TFittedLoad loaded = LoadFitted(image, path, [](int, int) {
+            return TFitSize{97, 61};
+        });
+        ASSERT_TRUE(loaded.Fitted) << threads << " thread(s)";
+        EXPECT_EQ(loaded.PictureWidth, 301);
+        EXPECT_EQ(loaded.PictureHeight, 203);
+        EXPECT_EQ(image.BitCount(), GetParam().Gray ? bc8Bit : bc24Bit);
+        EXPECT_TRUE(SameColours(image, expected)) << threads << " thread(s)";
+        EXPECT_EQ(image.RowSink, nullptr);
+    }
+}
+
+const TStreamRow StreamRows[] = {
+    {"bottom-up.bmp", false},
+    {"top-down.bmp", false},
+    {"bottom-first.tga", false},
+    {"top-first.tga", false},
+    {"bottom-first-gray.tga", true},
+    {"photo.ppm", false},
+    {"ascii.ppm", false},
+    {"gray.pgm", true},
+};
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, StreamedFormat, ::testing::ValuesIn(StreamRows), [](const auto& row) {
+        std::string name = row.param.Name;
+        std::replace_if(
+            name.begin(), name.end(),
+            [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+        return name;
+    });
+
+TEST_F(FittedLoad, ACutBitmapStreamsWithTheBlackRowsOfLoadingWhole)
+{
+    TPixelGraphic photo;
+    PaintPhoto(photo, 400, 300, false);
+    const std::string path = Save(photo, "cut.bmp");
+    // Half the rows and part of one: the top of a bottom-up file is what is missing.
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2 + 100);
+    TPixelGraphic whole, expected;
+    whole.LoadFromFile(path);
+    ASSERT_EQ(whole.GetPixelColor(10, 10), RGB(0, 0, 0));
+    CopyFromReference(expected, whole, 150, 100, smPrecise);
+    TPixelGraphic image;
+    image.StretchMode = smPrecise;
+    ASSERT_TRUE(LoadFitted(image, path, [](int, int) { return TFitSize{150, 100}; }).Fitted);
+    EXPECT_TRUE(SameColours(image, expected));
 }
 
 TEST_F(FittedLoad, PicturesThatCannotStreamAreLoadedWhole)

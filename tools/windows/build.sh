@@ -55,8 +55,9 @@ is_installed() {
 }
 
 install_packages() {
+  # The host Qt gives moc, rcc and uic, and its source package is the one cross built.
   local packages=(cmake ninja-build ccache dpkg-dev nasm nsis googletest libz-mingw-w64-dev
-    libjpeg62-turbo-dev libpng-dev libgif-dev)
+    libjpeg62-turbo-dev libpng-dev libgif-dev qt6-base-dev qt6-base-dev-tools)
   local arch
   for arch in $arches; do
     packages+=("g++-mingw-w64-${arch//_/-}-posix" "gcc-mingw-w64-${arch//_/-}-posix")

@@ -541,6 +541,7 @@ void TfmBitmap::btStretchClick()
                   picture ? picture->Height() : 0);
     Img->SetStretch(fit.Stretch);
     Img->SetTiling(fit.Tiling);
+    Img->SetStretchMode(fit.Mode);
 }
 
 void TfmBitmap::SplitResize()

@@ -161,7 +161,8 @@ TFitChoice FitChoice(bool fitDown, const TSettings& settings, int width, int hei
         return {sNeverKAR, tRepeat};
     if (!settings.Stretch)
         return {sNeverKAR, tNone};
-    return {settings.Proportional ? sAlwaysKAR : sAlways, tNone};
+    return {settings.Proportional ? sAlwaysKAR : sAlways, tNone,
+            settings.Smooth ? smPrecise : smFast};
 }
 
 } // namespace scenaria

@@ -93,6 +93,8 @@ private:
 struct TFitChoice {
     TStretch Stretch = sNeverKAR;
     TTiling Tiling = tNone;
+    // A scaled picture is resampled as the wallpaper is: smoothly unless Smooth is off.
+    TStretchMode Mode = smFast;
     bool operator==(const TFitChoice&) const = default;
 };
 

@@ -315,6 +315,47 @@ TEST_F(BitmapExplorer, PickingShowsSizeAndFitImitatesTheWallpaper)
     EXPECT_EQ(form->State().CurrentFile, dir / "pics/wide.bmp");
 }
 
+// The share of the preview's picture pixels that are neither near black nor near white.
+double MidGreyShare(TfmBitmap& form)
+{
+    const QImage shot = form.Img->viewport()->grab().toImage();
+    const QRect box = form.Img->PicBoxRect().intersected(shot.rect()).adjusted(2, 2, -2, -2);
+    int grey = 0, all = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const int level = qGray(shot.pixel(x, y));
+            grey += level > 64 && level < 192;
+            ++all;
+        }
+    return all > 0 ? static_cast<double>(grey) / all : 0;
+}
+
+TEST_F(BitmapExplorer, FitDownShrinksAFineCheckerboardToGreyAsTheSmoothWallpaperDoes)
+{
+    TPixelGraphic board;
+    board.SetSize(1001, 801, bc24Bit);
+    for (int y = 0; y < 801; ++y)
+        for (int x = 0; x < 1001; ++x)
+            board.SetPixelColor(x, y, (x + y) % 2 ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    board.SaveToFile(dir / "pics/board.bmp");
+    Settings.Tile = 1;
+    Settings.Stretch = true;
+    auto form = Open();
+    Pick(*form, "board.bmp");
+    QTest::mouseClick(form->btStretch, Qt::LeftButton);
+    ASSERT_EQ(form->Img->Stretch(), sAlways);
+    ASSERT_LT(form->Img->PicBoxRect().width(), 1001);
+    // The smooth preview is made on a worker: wait until what is drawn settles on grey.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return MidGreyShare(*form) > 0.95; }, 5000))
+        << MidGreyShare(*form);
+
+    Settings.Smooth = false;
+    QTest::mouseClick(form->btStretch, Qt::LeftButton); // up
+    QTest::mouseClick(form->btStretch, Qt::LeftButton); // down, nearest pixels
+    QTest::qWait(100);
+    EXPECT_LT(MidGreyShare(*form), 0.05);
+}
+
 TEST_F(BitmapExplorer, ASecondClickOnThePicturePicksItAgainAndReadsItAnew)
 {
     WriteBmp(dir / "pics/a.bmp", 16, 16);

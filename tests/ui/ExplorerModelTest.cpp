@@ -172,12 +172,15 @@ TEST(ExplorerModelTest, FitImitatesTheWallpaperRule)
     EXPECT_EQ(FitChoice(true, s, 321, 240), tiled);
     EXPECT_EQ(FitChoice(true, s, 321, 241), natural);
     s.Stretch = true;
-    EXPECT_EQ(FitChoice(true, s, 321, 241), (TFitChoice{sAlways, tNone}));
+    EXPECT_EQ(FitChoice(true, s, 321, 241), (TFitChoice{sAlways, tNone, smPrecise}));
+    s.Smooth = false;
+    EXPECT_EQ(FitChoice(true, s, 321, 241), (TFitChoice{sAlways, tNone, smFast}));
+    s.Smooth = true;
     s.Proportional = true;
-    EXPECT_EQ(FitChoice(true, s, 321, 241), (TFitChoice{sAlwaysKAR, tNone}));
+    EXPECT_EQ(FitChoice(true, s, 321, 241), (TFitChoice{sAlwaysKAR, tNone, smPrecise}));
     EXPECT_EQ(FitChoice(true, s, 320, 480), tiled);
     s.Tile = 1;
-    EXPECT_EQ(FitChoice(true, s, 2, 2), (TFitChoice{sAlwaysKAR, tNone}));
+    EXPECT_EQ(FitChoice(true, s, 2, 2), (TFitChoice{sAlwaysKAR, tNone, smPrecise}));
     s.Tile = 0;
     EXPECT_EQ(FitChoice(true, s, 2000, 2000), tiled);
     s.Tile = 7;

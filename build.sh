@@ -15,11 +15,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${SCENARIA_BUILD_DIR:-$here/build}
 
 run_packages=(build-essential cmake ninja-build pkg-config ccache
-  qt6-base-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libx11-dev
+  qt6-base-dev libjpeg62-turbo-dev libpng-dev zlib1g-dev libx11-dev libxrandr-dev libxinerama-dev
   libwebp-dev libheif-dev libjxl-dev
   xdg-utils libglib2.0-bin dbus)
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr openbox
+  xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr openbox xserver-xephyr
   imagemagick netpbm libtiff-tools giflib-tools libgif-dev libjpeg-turbo-progs python3 python3-pil
   webp libheif-examples libjxl-tools libimage-exiftool-perl
   gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils groff-base

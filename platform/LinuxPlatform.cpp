@@ -12,6 +12,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
@@ -42,6 +45,43 @@ TScreenFacts SwayScreenFacts()
     return facts;
 }
 
+int TransformDegrees(const QString& transform)
+{
+    // "flipped-90" and the like turn as their plain form does.
+    for (const int degrees : {90, 180, 270})
+        if (transform.endsWith(QString::number(degrees)))
+            return degrees;
+    return 0;
+}
+
+// sway's active outputs, each at its place in the layout at its logical size.
+std::vector<TMonitor> SwayMonitors()
+{
+    std::vector<TMonitor> monitors;
+    const auto result = RunProcess({"swaymsg", "-r", "-t", "get_outputs"}, 1000);
+    if (!result.Succeeded())
+        return monitors;
+    const auto outputs = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();
+    for (const auto& value : outputs) {
+        const QJsonObject output = value.toObject();
+        if (!output.value(QStringLiteral("active")).toBool())
+            continue;
+        const QJsonObject rect = output.value(QStringLiteral("rect")).toObject();
+        TMonitor m;
+        m.Name = output.value(QStringLiteral("name")).toString().toStdString();
+        m.X = rect.value(QStringLiteral("x")).toInt();
+        m.Y = rect.value(QStringLiteral("y")).toInt();
+        m.Width = rect.value(QStringLiteral("width")).toInt();
+        m.Height = rect.value(QStringLiteral("height")).toInt();
+        m.Primary = output.value(QStringLiteral("primary")).toBool();
+        m.Rotation = TransformDegrees(output.value(QStringLiteral("transform")).toString());
+        if (m.Width > 0 && m.Height > 0)
+            monitors.push_back(m);
+    }
+    PrimaryFirst(monitors);
+    return monitors;
+}
+
 // The caller writes an error as one line; a file name may hold any character.
 TPlatformStatus OneLine(TPlatformStatus status)
 {
@@ -56,17 +96,6 @@ TPlatformStatus OneLine(TPlatformStatus status)
 std::unique_ptr<IPlatform> CreatePlatform()
 {
     return std::make_unique<TLinuxPlatform>();
-}
-
-bool ParseScreenFacts(const std::string& text, TScreenFacts& facts)
-{
-    int width = 0, height = 0, bits = 0;
-    char x1 = 0, x2 = 0, extra = 0;
-    if (std::sscanf(text.c_str(), "%d%c%d%c%d%c", &width, &x1, &height, &x2, &bits, &extra) != 5 ||
-        x1 != 'x' || x2 != 'x' || width <= 0 || height <= 0 || bits <= 0)
-        return false;
-    facts = {width, height, bits};
-    return true;
 }
 
 TLinuxPlatform::TLinuxPlatform() : programPath_(CurrentProgramPath())
@@ -125,11 +154,32 @@ void TLinuxPlatform::FinalizeDesktop()
     detected_ = false;
 }
 
+std::vector<TMonitor> TLinuxPlatform::Monitors() const
+{
+    std::vector<TMonitor> monitors;
+    if (ParseMonitors(ProcessEnv("SCENARIA_SCREEN"), monitors))
+        return monitors;
+    if (const std::string display = ProcessEnv("DISPLAY"); !display.empty()) {
+        monitors = X11Monitors(display);
+        if (!monitors.empty())
+            return monitors;
+    }
+    if (!ProcessEnv("SWAYSOCK").empty()) {
+        monitors = SwayMonitors();
+        if (!monitors.empty())
+            return monitors;
+    }
+    return IPlatform::Monitors();
+}
+
 TScreenFacts TLinuxPlatform::ScreenFacts() const
 {
     TScreenFacts facts;
     if (ParseScreenFacts(ProcessEnv("SCENARIA_SCREEN"), facts))
         return facts;
+    // Several monitors: the screen is the rectangle that holds them all.
+    if (std::vector<TMonitor> monitors; ParseMonitors(ProcessEnv("SCENARIA_SCREEN"), monitors))
+        return LayoutScreenFacts(monitors);
     if (const std::string display = ProcessEnv("DISPLAY"); !display.empty()) {
         facts = X11ScreenFacts(display);
         if (facts.Width > 0)

@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 #include "platform/Folders.h"
 #include "platform/Platform.h"
+#include "platform/ScreenOverride.h"
 #include "platform/WallpaperAlias.h"
 
 #include <memory>
@@ -25,6 +26,7 @@ public:
     bool InitializeDesktop() override;
     void FinalizeDesktop() override;
     TScreenFacts ScreenFacts() const override;
+    std::vector<TMonitor> Monitors() const override;
     bool CompositingActive() const override;
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
@@ -49,8 +51,5 @@ private:
     std::unique_ptr<IDesktopBackend> backend_;
     TWallpaperAliases aliases_{StateHome() + "/scenaria/wallpaper-aliases"};
 };
-
-// "WIDTHxHEIGHTxBITS" (the SCENARIA_SCREEN override); false when malformed.
-bool ParseScreenFacts(const std::string& text, TScreenFacts& facts);
 
 } // namespace scenaria

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace scenaria {
 
@@ -16,6 +17,20 @@ struct TScreenFacts {
     int Width = 0;
     int Height = 0;
     int BitsPerPixel = 0;
+};
+
+// One monitor of the desktop, placed in the coordinates of the whole layout (the X screen, or
+// Windows' virtual screen, whose origin is the primary monitor's corner), at the size it shows
+// with its rotation applied.
+struct TMonitor {
+    std::string Name; // the system's name of the output ("HDMI-1", "HEADLESS-2"); may be empty
+    int X = 0;
+    int Y = 0;
+    int Width = 0;
+    int Height = 0;
+    bool Primary = false;
+    int Rotation = 0; // degrees clockwise: 0, 90, 180 or 270
+    bool operator==(const TMonitor&) const = default;
 };
 
 // Outcome of every call of IPlatform that can fail. A failed call carries one line of text
@@ -60,6 +75,15 @@ public:
     virtual bool InitializeDesktop() = 0;
     virtual void FinalizeDesktop() = 0;
     virtual TScreenFacts ScreenFacts() const = 0;
+    // Every monitor, the primary one first. Where the system tells no more, the one screen of
+    // ScreenFacts at 0,0 (nothing when its size is unknown).
+    virtual std::vector<TMonitor> Monitors() const
+    {
+        const TScreenFacts screen = ScreenFacts();
+        if (screen.Width <= 0 || screen.Height <= 0)
+            return {};
+        return {TMonitor{"", 0, 0, screen.Width, screen.Height, true, 0}};
+    }
     // The bitmap shown tiled from the top-left corner, or centred. On Windows a registry
     // failure comes back Abandons set, with the registry layer's text.
     virtual TPlatformStatus InstallClassic(const std::string& file, bool tiled) = 0;

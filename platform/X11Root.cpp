@@ -5,6 +5,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 // Xlib's status macro would shadow TPlatformStatus::Success.
 constexpr int XlibSuccess = Success;
 #undef Success
@@ -356,6 +358,116 @@ TScreenFacts X11ScreenFacts(const std::string& displayName)
         facts.BitsPerPixel = static_cast<int>(depth);
     }
     return facts;
+}
+
+namespace {
+
+int RotationDegrees(Rotation rotation)
+{
+    if (rotation & RR_Rotate_90)
+        return 90;
+    if (rotation & RR_Rotate_180)
+        return 180;
+    if (rotation & RR_Rotate_270)
+        return 270;
+    return 0;
+}
+
+// The rotation of the CRTC that drives the monitor's first output.
+int MonitorRotation(Display* display, XRRScreenResources* resources, const XRRMonitorInfo& m)
+{
+    if (!resources || m.noutput < 1)
+        return 0;
+    int degrees = 0;
+    if (XRROutputInfo* output = XRRGetOutputInfo(display, resources, m.outputs[0])) {
+        if (output->crtc != None)
+            if (XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, output->crtc)) {
+                degrees = RotationDegrees(crtc->rotation);
+                XRRFreeCrtcInfo(crtc);
+            }
+        XRRFreeOutputInfo(output);
+    }
+    return degrees;
+}
+
+std::vector<TMonitor> RandrMonitors(Display* display)
+{
+    std::vector<TMonitor> monitors;
+    int event = 0, error = 0, major = 0, minor = 0;
+    if (!XRRQueryExtension(display, &event, &error) || !XRRQueryVersion(display, &major, &minor) ||
+        major * 100 + minor < 105)
+        return monitors;
+    const Window root = DefaultRootWindow(display);
+    int count = 0;
+    XRRMonitorInfo* info = XRRGetMonitors(display, root, True, &count);
+    if (!info)
+        return monitors;
+    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+    for (int i = 0; i < count; ++i) {
+        TMonitor m;
+        if (char* name = XGetAtomName(display, info[i].name)) {
+            m.Name = name;
+            XFree(name);
+        }
+        m.X = info[i].x;
+        m.Y = info[i].y;
+        m.Width = info[i].width;
+        m.Height = info[i].height;
+        m.Primary = info[i].primary != 0;
+        m.Rotation = MonitorRotation(display, resources, info[i]);
+        if (m.Width > 0 && m.Height > 0)
+            monitors.push_back(m);
+    }
+    if (resources)
+        XRRFreeScreenResources(resources);
+    XRRFreeMonitors(info);
+    return monitors;
+}
+
+std::vector<TMonitor> XineramaMonitors(Display* display)
+{
+    std::vector<TMonitor> monitors;
+    int event = 0, error = 0;
+    if (!XineramaQueryExtension(display, &event, &error) || !XineramaIsActive(display))
+        return monitors;
+    int count = 0;
+    XineramaScreenInfo* heads = XineramaQueryScreens(display, &count);
+    for (int i = 0; heads && i < count; ++i)
+        if (heads[i].width > 0 && heads[i].height > 0)
+            monitors.push_back(
+                {"", heads[i].x_org, heads[i].y_org, heads[i].width, heads[i].height, i == 0, 0});
+    if (heads)
+        XFree(heads);
+    return monitors;
+}
+
+} // namespace
+
+void PrimaryFirst(std::vector<TMonitor>& monitors)
+{
+    const auto primary =
+        std::find_if(monitors.begin(), monitors.end(), [](const TMonitor& m) { return m.Primary; });
+    if (primary != monitors.end())
+        std::rotate(monitors.begin(), primary, primary + 1);
+    for (std::size_t i = 0; i < monitors.size(); ++i)
+        monitors[i].Primary = i == 0;
+}
+
+std::vector<TMonitor> X11Monitors(const std::string& displayName)
+{
+    TDisplay connection(displayName);
+    Display* display = connection.Get();
+    if (!display)
+        return {};
+    TErrorTrap trap;
+    std::vector<TMonitor> monitors = RandrMonitors(display);
+    std::vector<TMonitor> heads = XineramaMonitors(display);
+    if (heads.size() > monitors.size())
+        monitors = std::move(heads);
+    if (trap.Failed(display))
+        return {};
+    PrimaryFirst(monitors);
+    return monitors;
 }
 
 namespace {

@@ -34,6 +34,14 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
 // The root window's width, height and depth; all 0 when the display cannot be opened.
 TScreenFacts X11ScreenFacts(const std::string& displayName);
 
+// Puts the primary monitor first (else keeps the first) and leaves only it marked primary.
+void PrimaryFirst(std::vector<TMonitor>& monitors);
+
+// The monitors of the display's screen, the primary one first: RandR's monitors, or Xinerama's
+// heads where it knows more of them (a nested server's heads, which its RandR reports as one).
+// Empty when the display cannot be opened or neither extension answers.
+std::vector<TMonitor> X11Monitors(const std::string& displayName);
+
 // Whether a compositing manager owns the display's selection _NET_WM_CM_S<screen>; false when
 // the display cannot be opened.
 bool X11CompositingActive(const std::string& displayName);

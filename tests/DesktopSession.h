@@ -18,6 +18,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace scenaria::testing {
@@ -55,6 +56,9 @@ struct TDesktopOptions {
     bool Tray = false;          // trayer, 100 x 32 at the top right
     bool Compositor = false;    // xcompmgr
     bool Bus = false;           // dbus-daemon, its address in DBUS_SESSION_BUS_ADDRESS
+    // Several monitors: the display is then a nested Xephyr inside the Xvfb, whose Xinerama
+    // heads of these sizes stand side by side from the left (its RandR sees one monitor).
+    std::vector<std::pair<int, int>> Heads;
 };
 
 // A mapped window somewhere in the tree, with its place on the screen. TopLevel: a child of
@@ -118,6 +122,7 @@ private:
     std::unique_ptr<TChild> Launch(const std::string& package, const std::vector<std::string>& argv,
                                    bool keepStdout);
     bool StartServer();
+    bool StartHeads();
     bool StartBus(TScopedEnv& env);
     bool StartWindowManager();
     bool WaitForSelection(const std::string& name, int timeoutMs) const;
@@ -130,7 +135,7 @@ private:
     std::string busAddress_;
     Display* x_ = nullptr;
     TTempDir runtime_;
-    std::unique_ptr<TChild> server_, bus_, windowManager_, tray_, compositor_;
+    std::unique_ptr<TChild> server_, nested_, bus_, windowManager_, tray_, compositor_;
 };
 
 // A program of the build copied into a folder of its own with its settings file beside it, as

@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
+#include "platform/ScreenOverride.h"
 
 #include <windows.h>
 
@@ -12,6 +13,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -113,16 +115,45 @@ bool DetectWin98Style()
            version.dwMinorVersion >= 10;
 }
 
-bool ParseScreenOverride(TScreenFacts& facts)
+std::string Override()
 {
     const char* text = std::getenv("SCENARIA_SCREEN");
-    int width = 0, height = 0, bits = 0;
-    char x1 = 0, x2 = 0, extra = 0;
-    if (!text || std::sscanf(text, "%d%c%d%c%d%c", &width, &x1, &height, &x2, &bits, &extra) != 5 ||
-        x1 != 'x' || x2 != 'x' || width <= 0 || height <= 0 || bits <= 0)
-        return false;
-    facts = {width, height, bits};
-    return true;
+    return text ? text : "";
+}
+
+std::string Utf8(const wchar_t* text)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 1)
+        return {};
+    std::string out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
+    out.pop_back();
+    return out;
+}
+
+BOOL CALLBACK AddMonitor(HMONITOR handle, HDC, LPRECT, LPARAM data)
+{
+    MONITORINFOEXW info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoW(handle, &info))
+        return TRUE;
+    const RECT& r = info.rcMonitor;
+    TMonitor m{Utf8(info.szDevice),
+               r.left,
+               r.top,
+               r.right - r.left,
+               r.bottom - r.top,
+               (info.dwFlags & MONITORINFOF_PRIMARY) != 0,
+               0};
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    if (EnumDisplaySettingsExW(info.szDevice, ENUM_CURRENT_SETTINGS, &mode, 0) &&
+        (mode.dmFields & DM_DISPLAYORIENTATION))
+        m.Rotation = static_cast<int>(mode.dmDisplayOrientation) * 90;
+    if (m.Width > 0 && m.Height > 0)
+        reinterpret_cast<std::vector<TMonitor>*>(data)->push_back(m);
+    return TRUE;
 }
 
 } // namespace
@@ -188,11 +219,27 @@ void TWinPlatform::FinalizeDesktop()
     desktopReady_ = false;
 }
 
+std::vector<TMonitor> TWinPlatform::Monitors() const
+{
+    std::vector<TMonitor> monitors;
+    if (ParseMonitors(Override(), monitors))
+        return monitors;
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&monitors));
+    // The primary monitor first, as every caller expects.
+    std::stable_partition(monitors.begin(), monitors.end(),
+                          [](const TMonitor& m) { return m.Primary; });
+    if (!monitors.empty())
+        monitors[0].Primary = true;
+    return monitors.empty() ? IPlatform::Monitors() : monitors;
+}
+
 TScreenFacts TWinPlatform::ScreenFacts() const
 {
     TScreenFacts facts;
-    if (ParseScreenOverride(facts))
+    if (ParseScreenFacts(Override(), facts))
         return facts;
+    if (std::vector<TMonitor> monitors; ParseMonitors(Override(), monitors))
+        return LayoutScreenFacts(monitors);
     facts.Width = GetSystemMetrics(SM_CXSCREEN);
     facts.Height = GetSystemMetrics(SM_CYSCREEN);
     if (HDC screen = GetDC(nullptr)) {

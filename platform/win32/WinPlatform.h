@@ -23,6 +23,7 @@ public:
     bool InitializeDesktop() override;
     void FinalizeDesktop() override;
     TScreenFacts ScreenFacts() const override;
+    std::vector<TMonitor> Monitors() const override;
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
 

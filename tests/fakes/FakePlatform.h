@@ -27,6 +27,7 @@ public:
     bool Win98 = false;
     bool DesktopReady = true;
     TScreenFacts Screen{1024, 768, 24};
+    std::vector<TMonitor> MonitorList; // empty: the one screen of Screen
     TPlatformStatus InstallResult;
     TPlatformStatus TrashResult;
     bool TrashRemovesFile = true; // a successful trash moves the file away
@@ -53,6 +54,10 @@ public:
     }
     void FinalizeDesktop() override { ++FinalizeCalls; }
     TScreenFacts ScreenFacts() const override { return Screen; }
+    std::vector<TMonitor> Monitors() const override
+    {
+        return MonitorList.empty() ? IPlatform::Monitors() : MonitorList;
+    }
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override
     {
         Installs.push_back({false, file, tiled, -1});

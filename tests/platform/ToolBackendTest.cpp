@@ -289,5 +289,29 @@ TEST(ScreenFactsOverride, IsReadAsWidthHeightAndBits)
         EXPECT_FALSE(ParseScreenFacts(bad, facts)) << bad;
 }
 
+TEST(ScreenFactsOverride, SeveralMonitorsAreSizesAndPlacesJoinedByCommas)
+{
+    std::vector<TMonitor> monitors;
+    ASSERT_TRUE(ParseMonitors("1920x1080+0+0,1080x1920+1920+-200", monitors));
+    const std::vector<TMonitor> expected = {{"SCREEN-1", 0, 0, 1920, 1080, true, 0},
+                                            {"SCREEN-2", 1920, -200, 1080, 1920, false, 0}};
+    EXPECT_EQ(monitors, expected);
+    ASSERT_TRUE(ParseMonitors("1024x768x8", monitors));
+    EXPECT_EQ(monitors, (std::vector<TMonitor>{{"", 0, 0, 1024, 768, true, 0}}));
+    for (const char* bad :
+         {"", ",", "1920x1080+0+0,", "1920x1080+0", "1920x1080+0+0x", "0x1080+0+0",
+          "1920x1080+0+0;800x600+0+0", "99999999x1+0+0", "10x10+2000000+0"})
+        EXPECT_FALSE(ParseMonitors(bad, monitors)) << bad;
+
+    testing::TScopedEnv env;
+    env.Set("SCENARIA_SCREEN", "1280x720+0+0,720x1280+1280+0");
+    const TLinuxPlatform platform;
+    EXPECT_EQ(platform.Monitors().size(), 2u);
+    const TScreenFacts screen = platform.ScreenFacts();
+    EXPECT_EQ(screen.Width, 2000);
+    EXPECT_EQ(screen.Height, 1280);
+    EXPECT_EQ(screen.BitsPerPixel, 24);
+}
+
 } // namespace
 } // namespace scenaria

@@ -429,5 +429,40 @@ TEST_F(X11RootTest, XfceWithoutXfdesktopIsPaintedOnTheRootAndWithItIsAsked)
     EXPECT_EQ(RootPixels(), pixels);
 }
 
+// The monitors as the system tells them: a nested server's Xinerama heads, whose RandR knows
+// one monitor only, and a plain screen as the one monitor it is.
+class X11MonitorsTest : public testing::TIsolatedTest {};
+
+TEST_F(X11MonitorsTest, HeadsOfANestedServerAreTheMonitorsAndAPlainScreenIsOne)
+{
+    {
+        testing::TDesktopOptions options;
+        options.Heads = {{320, 180}, {180, 320}};
+        testing::TDesktopSession session(env_, options);
+        ASSERT_TRUE(session.Ready()) << session.Error();
+        const std::vector<TMonitor> expected = {{"", 0, 0, 320, 180, true, 0},
+                                                {"", 320, 0, 180, 320, false, 0}};
+        EXPECT_EQ(X11Monitors(session.DisplayName()), expected);
+        const TLinuxPlatform platform;
+        EXPECT_EQ(platform.Monitors(), expected);
+        const TScreenFacts screen = platform.ScreenFacts();
+        EXPECT_EQ(screen.Width, 500);
+        EXPECT_EQ(screen.Height, 320);
+    }
+    testing::TDesktopOptions options;
+    options.Width = 320;
+    options.Height = 240;
+    testing::TDesktopSession session(env_, options);
+    ASSERT_TRUE(session.Ready()) << session.Error();
+    const std::vector<TMonitor> monitors = X11Monitors(session.DisplayName());
+    ASSERT_EQ(monitors.size(), 1u);
+    EXPECT_EQ(monitors[0].X, 0);
+    EXPECT_EQ(monitors[0].Y, 0);
+    EXPECT_EQ(monitors[0].Width, 320);
+    EXPECT_EQ(monitors[0].Height, 240);
+    EXPECT_TRUE(monitors[0].Primary);
+    EXPECT_TRUE(X11Monitors(":4242").empty());
+}
+
 } // namespace
 } // namespace scenaria

@@ -61,6 +61,7 @@ TDesktopSession::~TDesktopSession()
     if (x_)
         XCloseDisplay(x_);
     bus_.reset();
+    nested_.reset();
     server_.reset();
 }
 
@@ -99,6 +100,8 @@ bool TDesktopSession::StartServer()
         return false;
     }
     display_ = ":" + *number;
+    if (!options_.Heads.empty() && !StartHeads())
+        return false;
     x_ = XOpenDisplay(display_.c_str());
     if (!x_) {
         error_ = "cannot open the display " + display_;
@@ -107,6 +110,30 @@ bool TDesktopSession::StartServer()
     // Windows come and go while the tree is walked (a menu closing, a dialog opening); asking
     // about one that has just gone is not a reason to end the test.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    return true;
+}
+
+bool TDesktopSession::StartHeads()
+{
+    if (!Installed("Xephyr")) {
+        error_ = Missing("Xephyr", "xserver-xephyr");
+        return false;
+    }
+    std::vector<std::string> argv = {"env",      "DISPLAY=" + display_, "Xephyr", "-displayfd", "1",
+                                     "-noreset", "-nolisten",           "tcp",    "+xinerama"};
+    for (const auto& [width, height] : options_.Heads) {
+        argv.push_back("-screen");
+        argv.push_back(std::to_string(width) + "x" + std::to_string(height));
+    }
+    nested_ = Launch("coreutils", argv, true);
+    if (!nested_)
+        return false;
+    const auto number = nested_->ReadLine(20000);
+    if (!number || number->empty()) {
+        error_ = "Xephyr did not start";
+        return false;
+    }
+    display_ = ":" + *number;
     return true;
 }
 

@@ -4,8 +4,10 @@
 #include "core/Random.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
 
 namespace scenaria {
 
@@ -132,6 +134,28 @@ void LoadSettings(const TSettingsPlace& place, std::optional<std::uint32_t> seed
     s.FilesType = ReadInteger(ini, "FilesType", 0);
     s.AutoRotate = ReadBool(ini, "AutoRotate", true);
     s.Smooth = ReadBool(ini, "Smooth", true);
+    s.Monitors = ReadInteger(ini, "Monitors", 0);
+    if (s.Monitors < 0 || s.Monitors > 2)
+        s.Monitors = 0;
+    s.Fill = ReadBool(ini, "Fill", false);
+    s.Background = ParseColour(ReadString(ini, "Background", ""), 0);
+}
+
+std::uint32_t ParseColour(const std::string& text, std::uint32_t defaultValue)
+{
+    const std::string digits = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    if (digits.size() != 6 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+        }))
+        return defaultValue;
+    return static_cast<std::uint32_t>(std::stoul(digits, nullptr, 16));
+}
+
+std::string ColourText(std::uint32_t colour)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "#%06X", static_cast<unsigned>(colour & 0xFFFFFF));
+    return text;
 }
 
 void SaveSettings()
@@ -161,6 +185,15 @@ void SaveSettings()
     putBool("ShowHints", s.ShowHints);
     putInt("Hint on Tray", s.HintOnTray);
     putInt("FilesType", s.FilesType);
+    const auto has = [&ini](const char* key) {
+        return ini.ReadString(SettingsSection, key).has_value();
+    };
+    if (s.Monitors != 0 || has("Monitors"))
+        putInt("Monitors", s.Monitors);
+    if (s.Fill || has("Fill"))
+        putBool("Fill", s.Fill);
+    if (s.Background != 0 || has("Background"))
+        put("Background", ColourText(s.Background));
     ini.UpdateFile();
 }
 

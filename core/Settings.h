@@ -36,6 +36,14 @@ struct TSettings {
     // (or its absence) alone. AutoRotate: turn pictures the way their camera held them.
     bool AutoRotate = true;
     bool Smooth = true; // the wallpaper is resampled smoothly (0: nearest pixel)
+    // Several monitors. Monitors: 0 the same picture on each, 1 each its own next picture, 2
+    // one picture across them all. Fill: a centred picture that is scaled covers its monitor,
+    // cropped, instead of the four classic fits. Background: "#RRGGBB" around a centred or
+    // proportional picture. Written only once they differ from their defaults (or the file
+    // has them), so that a file nobody set them in stays as it was.
+    int Monitors = 0;
+    bool Fill = false;
+    std::uint32_t Background = 0; // 0x00RRGGBB
 
     // Derived when loading.
     bool Win98Style = false;
@@ -67,6 +75,10 @@ void LoadSettings(const TSettingsPlace& place, std::optional<std::uint32_t> seed
 // Writes the sixteen keys in their fixed order; "Save Folder" and everything else in the
 // file stay as they are. Raises EIniFileException "Unable to write to <file>" when refused.
 void SaveSettings();
+
+// "#RRGGBB" (or "RRGGBB") as 0x00RRGGBB; the default for anything else.
+std::uint32_t ParseColour(const std::string& text, std::uint32_t defaultValue);
+std::string ColourText(std::uint32_t colour);
 
 // Interval from "Random", RandomDelay and "Delay" (after the dialog changed them).
 int IntervalOf(const TSettings& settings);

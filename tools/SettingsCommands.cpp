@@ -59,6 +59,9 @@ int RunSettings(const std::vector<std::string>& argv)
     // Extension keys after the derived values, so that the lines above keep their places.
     number("AutoRotate", s.AutoRotate);
     number("Smooth", s.Smooth);
+    number("Monitors", s.Monitors);
+    number("Fill", s.Fill);
+    line("Background", ColourText(s.Background));
     return 0;
 }
 

@@ -153,6 +153,38 @@ TEST_F(SettingsTest, AutoRotateIsReadAndSavingLeavesItAsTheFileHasIt)
         << "never written";
 }
 
+TEST_F(SettingsTest, MonitorKeysAreReadAndWrittenOnlyOnceSet)
+{
+    LoadSettings(Place("[Diduzavizo]\nMonitors=2\nFill=1\nBackground=#1a2B3c\n"), 1);
+    EXPECT_EQ(Settings.Monitors, 2);
+    EXPECT_TRUE(Settings.Fill);
+    EXPECT_EQ(Settings.Background, 0x1A2B3Cu);
+    SaveSettings();
+    const std::string saved = ReadFile(dir / "scenarix.INI");
+    EXPECT_EQ(saved.rfind("[Diduzavizo]\nMonitors=2\nFill=1\nBackground=#1A2B3C\n", 0), 0u)
+        << saved;
+
+    // Values a hand may have written: the defaults.
+    for (const char* bad : {"Monitors=3\nBackground=#12345\n", "Monitors=-1\nBackground=red\n",
+                            "Monitors=x\nBackground=#GG0000\n"}) {
+        LoadSettings(Place(std::string("[Diduzavizo]\n") + bad), 1);
+        EXPECT_EQ(Settings.Monitors, 0) << bad;
+        EXPECT_EQ(Settings.Background, 0u) << bad;
+    }
+
+    // A file without them keeps going without them, until one is set.
+    LoadSettings(Place("[Diduzavizo]\nDelay=45\n"), 1);
+    SaveSettings();
+    const std::string untouched = ReadFile(dir / "scenarix.INI");
+    for (const char* key : {"Monitors=", "Fill=", "Background="})
+        EXPECT_EQ(untouched.find(key), std::string::npos) << key;
+    Settings.Background = 0x808080;
+    SaveSettings();
+    const std::string set = ReadFile(dir / "scenarix.INI");
+    EXPECT_NE(set.find("Background=#808080\n"), std::string::npos) << set;
+    EXPECT_EQ(set.find("Monitors="), std::string::npos) << set;
+}
+
 TEST_F(SettingsTest, FirstSaveCreatesTheFileWithoutSaveFolder)
 {
     LoadSettings(Place("", false), 1);

@@ -48,7 +48,9 @@ TEST(ToolSettings, PrintsEveryKeyInOrderWithTheEncodings)
                                                 "Save Folder=/srv/walls\n"
                                                 "Hint on Tray=1\n"
                                                 "Directory=/data/My Pictures\n"
-                                                "AutoRotate=0\n");
+                                                "AutoRotate=0\n"
+                                                "Monitors=1\n"
+                                                "Background=#FF8000\n");
     const auto r = RunTool({"settings", "--ini", ini, "--seed", "42"}, QuietEnv(dir));
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     EXPECT_EQ(r.Out, "Directory=/data/My Pictures\n"
@@ -71,7 +73,10 @@ TEST(ToolSettings, PrintsEveryKeyInOrderWithTheEncodings)
                      "Interval=191\n"
                      "RandomDelay=191\n"
                      "AutoRotate=0\n"
-                     "Smooth=1\n");
+                     "Smooth=1\n"
+                     "Monitors=1\n"
+                     "Fill=0\n"
+                     "Background=#FF8000\n");
 }
 
 TEST(ToolSettings, MissingFileGivesTheDefaultsOfThisMachine)
@@ -81,13 +86,16 @@ TEST(ToolSettings, MissingFileGivesTheDefaultsOfThisMachine)
     const auto r = RunTool({"settings", "--ini", dir / "none.ini", "--seed", "0"}, QuietEnv(dir));
     ASSERT_EQ(r.ExitCode, 0) << r.Err;
     const auto lines = Lines(r.Out);
-    ASSERT_EQ(lines.size(), 21u);
+    ASSERT_EQ(lines.size(), 24u);
     EXPECT_EQ(lines[0], "Directory=" + (dir / "home")) << "no picture folder: the home folder";
     EXPECT_EQ(lines[2], "Save Folder=" + (dir / "cache") + "/scenaria");
     EXPECT_EQ(lines[17], "Interval=30");
     EXPECT_EQ(lines[18], "RandomDelay=20") << "seed 0 first draws 0";
     EXPECT_EQ(lines[19], "AutoRotate=1") << "pictures are turned unless the file says otherwise";
     EXPECT_EQ(lines[20], "Smooth=1") << "smooth unless the file says otherwise";
+    EXPECT_EQ(lines[21], "Monitors=0") << "the same picture on every monitor";
+    EXPECT_EQ(lines[22], "Fill=0");
+    EXPECT_EQ(lines[23], "Background=#000000");
     EXPECT_FALSE(std::filesystem::exists(dir / "none.ini"));
 }
 

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace scenaria {
 
@@ -44,6 +45,14 @@ public:
     virtual bool AcceptsFileName(const std::string& /*path*/) const { return true; }
     // Shows the file (an absolute path) with the style.
     virtual TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) = 0;
+    // Shows each monitor its bitmap (absolute paths, each of its monitor's size); a desktop
+    // that takes one picture across its monitors is given the layout bitmap, tiled.
+    virtual TPlatformStatus ApplyMonitors(const std::vector<TMonitorPicture>& pictures,
+                                          const std::string& layoutFile)
+    {
+        (void)pictures;
+        return Apply(layoutFile, wsTile);
+    }
 };
 
 std::unique_ptr<IDesktopBackend> CreateDesktopBackend(TDesktopKind kind,

@@ -237,6 +237,37 @@ TPlatformStatus TLinuxPlatform::InstallActiveDesktop(const std::string& file, in
     return Install(file, static_cast<TWallpaperStyle>(style));
 }
 
+TPlatformStatus TLinuxPlatform::InstallMonitors(const std::vector<TMonitorPicture>& pictures,
+                                                const std::string& layoutFile)
+{
+    IDesktopBackend* backend = Backend();
+    if (!backend)
+        return OneLine(TPlatformStatus::Failure(
+            "no desktop to set the wallpaper on (no known desktop and no X display)"));
+    std::vector<TMonitorPicture> shown = pictures;
+    for (TMonitorPicture& picture : shown)
+        picture.File = AbsolutePath(picture.File);
+    if (!backend->TakesFileName())
+        return OneLine(backend->ApplyMonitors(shown, AbsolutePath(layoutFile)));
+    // Each monitor's bitmap keeps its name from change to change: a desktop told the name it
+    // shows already would keep the old picture, so each goes through an alias of its own.
+    if (monitorAliases_.size() < shown.size())
+        monitorAliases_.resize(shown.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const TPlatformStatus named =
+            monitorAliases_[i].Show(shown[i].File, backend->AcceptsFileName(shown[i].File),
+                                    [&shown, i](const std::string& name) {
+                                        shown[i].File = name;
+                                        return TPlatformStatus::Success();
+                                    });
+        if (!named.Ok)
+            return OneLine(named);
+    }
+    return OneLine(aliases_.Show(
+        layoutFile, backend->AcceptsFileName(AbsolutePath(layoutFile)),
+        [&](const std::string& name) { return backend->ApplyMonitors(shown, name); }));
+}
+
 TPlatformStatus TLinuxPlatform::DeleteToRecycleBin(const std::string& file)
 {
     const TTrashResult result = MoveToTrash(file);

@@ -30,6 +30,8 @@ public:
     bool CompositingActive() const override;
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
+    TPlatformStatus InstallMonitors(const std::vector<TMonitorPicture>& pictures,
+                                    const std::string& layoutFile) override;
 
     TPlatformStatus DeleteToRecycleBin(const std::string& file) override;
     TPlatformStatus CreateStartupShortcut() override;
@@ -50,6 +52,7 @@ private:
     bool detected_ = false;
     std::unique_ptr<IDesktopBackend> backend_;
     TWallpaperAliases aliases_{StateHome() + "/scenaria/wallpaper-aliases"};
+    std::vector<TWallpaperAliases> monitorAliases_; // one for each monitor's bitmap, in memory
 };
 
 } // namespace scenaria

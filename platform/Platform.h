@@ -33,6 +33,12 @@ struct TMonitor {
     bool operator==(const TMonitor&) const = default;
 };
 
+// A monitor's share of a change: the bitmap composed for it, of the monitor's size.
+struct TMonitorPicture {
+    TMonitor Monitor;
+    std::string File;
+};
+
 // Outcome of every call of IPlatform that can fail. A failed call carries one line of text
 // saying why, which the caller shows or writes to stderr.
 struct TPlatformStatus {
@@ -90,6 +96,17 @@ public:
     // The file shown with the given TWallpaperStyle. Fails, reaching nothing, when
     // InitializeDesktop found no desktop that takes a file.
     virtual TPlatformStatus InstallActiveDesktop(const std::string& file, int style) = 0;
+    // Several monitors, or a fit no desktop does itself: each monitor's own bitmap, and the
+    // layout bitmap that shows them all in place (the rectangle holding every monitor, black
+    // where none is), for desktops that take one picture across the monitors. The default
+    // tiles the layout bitmap from the top-left corner, which on a layout starting at 0,0
+    // puts each part on its monitor.
+    virtual TPlatformStatus InstallMonitors(const std::vector<TMonitorPicture>& pictures,
+                                            const std::string& layoutFile)
+    {
+        (void)pictures;
+        return InstallClassic(layoutFile, true);
+    }
     // Whether a compositing manager draws the screen, so that a window may be translucent.
     virtual bool CompositingActive() const { return false; }
 

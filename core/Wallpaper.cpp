@@ -1,5 +1,6 @@
 #include "core/Wallpaper.h"
 
+#include "core/MonitorLayout.h"
 #include "core/Settings.h"
 #include "imaging/Canvas.h"
 #include "imaging/FittedLoad.h"
@@ -159,7 +160,131 @@ void LoadPicture(TPixelGraphic& image, const std::string& fileName, TComposition
     height = loaded.PictureHeight;
 }
 
+// How a picture of that size is fitted to each monitor: the size rule decides tile or centre
+// as for one screen; a centred picture fills its monitor, or is stretched or scaled as the
+// classic keys say.
+TFitMode FitModeFor(int width, int height)
+{
+    if (!CentreFor(width, height))
+        return fmTile;
+    if (Settings.Fill)
+        return fmFill;
+    if (!Settings.Stretch)
+        return fmCentre;
+    return Settings.Proportional ? fmProportional : fmStretch;
+}
+
+TColor BackgroundColour()
+{
+    const std::uint32_t c = Settings.Background;
+    return RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
+}
+
+// The picture whole and upright (as AutoRotate says): each monitor takes its own size of it.
+std::unique_ptr<TPixelGraphic> LoadWhole(const std::string& fileName)
+{
+    auto image = std::make_unique<TPixelGraphic>();
+    image->ReadWarningAction = pgwaRaise;
+    image->LoadFromFile(fileName);
+    if (Settings.AutoRotate)
+        ApplyOrientation(*image);
+    return image;
+}
+
+// "~scxtmp-<n>.bmp" beside the temporary bitmap, n counting monitors from 1.
+std::string MonitorBitmapPath(std::size_t index)
+{
+    std::string path = TemporaryBitmapPath();
+    return path.insert(path.size() - 4, "-" + std::to_string(index + 1));
+}
+
+TFitStyle StyleFor(const TPixelGraphic& picture)
+{
+    TFitStyle style;
+    style.Mode = FitModeFor(picture.Width(), picture.Height());
+    style.Background = BackgroundColour();
+    style.Smooth = Settings.Smooth;
+    return style;
+}
+
+// Each monitor's bitmap and the layout bitmap, composed from the loaded pictures.
+void ComposeMonitors(const std::vector<TMonitor>& monitors,
+                     const std::vector<std::unique_ptr<TPixelGraphic>>& pictures,
+                     std::vector<std::unique_ptr<TPixelGraphic>>& bitmaps, TPixelGraphic& layout)
+{
+    for (std::size_t i = 0; i < monitors.size(); ++i)
+        bitmaps.push_back(std::make_unique<TPixelGraphic>());
+    if (Settings.Monitors == 2) {
+        ComposeSpanned(layout, monitors, *pictures[0], StyleFor(*pictures[0]));
+        const TRect bounds = LayoutBounds(monitors);
+        for (std::size_t i = 0; i < monitors.size(); ++i)
+            CropMonitor(*bitmaps[i], layout, bounds, monitors[i]);
+        return;
+    }
+    std::vector<const TPixelGraphic*> parts;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const TPixelGraphic& picture = *pictures[std::min(i, pictures.size() - 1)];
+        ComposeForMonitor(*bitmaps[i], picture, monitors[i].Width, monitors[i].Height,
+                          StyleFor(picture));
+        parts.push_back(bitmaps[i].get());
+    }
+    ComposeLayout(layout, monitors, parts);
+}
+
 } // namespace
+
+bool ComposesPerMonitor(const std::vector<TMonitor>& monitors)
+{
+    return monitors.size() > 1 ||
+           (!monitors.empty() && (Settings.Fill || Settings.Background != 0));
+}
+
+bool SetMonitorWallpapers(IPlatform& platform, const std::vector<TMonitor>& monitors,
+                          const std::vector<std::string>& fileNames)
+{
+    WallpaperShown = false;
+    LastWallpaperFailure = wfPicture;
+    if (monitors.empty() || fileNames.empty())
+        return false;
+    const std::size_t wanted = Settings.Monitors == 1 ? fileNames.size() : 1;
+    std::vector<std::unique_ptr<TPixelGraphic>> pictures;
+    try {
+        for (std::size_t i = 0; i < std::min(wanted, monitors.size()); ++i)
+            pictures.push_back(LoadWhole(fileNames[i]));
+    } catch (const std::exception&) {
+        return false;
+    }
+    std::vector<std::unique_ptr<TPixelGraphic>> bitmaps;
+    TPixelGraphic layout;
+    ComposeMonitors(monitors, pictures, bitmaps, layout);
+    pictures.clear();
+
+    LastWallpaperFailure = wfTemporaryBitmap;
+    std::vector<TMonitorPicture> shown;
+    const std::string layoutFile = TemporaryBitmapPath();
+    try {
+        for (std::size_t i = 0; i < monitors.size(); ++i) {
+            shown.push_back({monitors[i], MonitorBitmapPath(i)});
+            SaveTemporaryBitmap(platform, *bitmaps[i], shown.back().File);
+        }
+        SaveTemporaryBitmap(platform, layout, layoutFile);
+    } catch (const std::exception& e) {
+        std::fprintf(
+            stderr, "scenarix: %s\n",
+            OneLine("a monitor's bitmap could not be written: " + std::string(e.what())).c_str());
+        return false;
+    }
+    LastWallpaperFailure = wfNone;
+
+    const TPlatformStatus status = platform.InstallMonitors(shown, layoutFile);
+    if (status.Abandons)
+        throw std::runtime_error(status.Error);
+    if (!status.Ok)
+        std::fprintf(stderr, "scenarix: %s\n", status.Error.c_str());
+    WallpaperShown = true;
+    LastShown = fileNames.back();
+    return true;
+}
 
 std::string TemporaryBitmapPath()
 {
@@ -257,6 +382,8 @@ bool SetWallpaper(IPlatform& platform, const std::string& fileName)
     const bool proportionalInEffect = Settings.Proportional && Settings.Stretch;
     if (isGif && !activeDesktopInEffect)
         return false;
+    if (const std::vector<TMonitor> monitors = platform.Monitors(); ComposesPerMonitor(monitors))
+        return SetMonitorWallpapers(platform, monitors, {fileName});
 
     TComposition composition(platform, isGif, activeDesktopInEffect, proportionalInEffect);
     auto image = std::make_unique<TPixelGraphic>();

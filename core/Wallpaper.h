@@ -4,11 +4,13 @@
 // and hand the result to the desktop.
 
 #include <string>
+#include <vector>
 
 namespace scenaria {
 
 class IPlatform;
 class TPixelGraphic;
+struct TMonitor;
 
 // What the last call of SetWallpaper installed in this run (read by the tray).
 extern bool WallpaperShown;
@@ -30,6 +32,19 @@ inline constexpr const char* TemporaryBitmapName = "~scxtmp.bmp";
 // or scaled bitmap reach the caller. A desktop that refuses the file is written to stderr;
 // the picture still counts as shown.
 bool SetWallpaper(IPlatform& platform, const std::string& fileName);
+
+// Several monitors (or Fill, or a letterbox colour, which only the program can do): each
+// monitor gets a bitmap composed for it ("~scxtmp-<n>.bmp"), and the layout bitmap that holds
+// them all ("~scxtmp.bmp") goes with them to the desktop. With "Monitors" 0 every monitor shows
+// the first file, with 1 monitor n shows file n (the last file again where there are fewer),
+// with 2 the first file spans the layout. False when a picture fails to load or a bitmap
+// cannot be saved; a desktop that refuses is reported on stderr as for one picture.
+bool SetMonitorWallpapers(IPlatform& platform, const std::vector<TMonitor>& monitors,
+                          const std::vector<std::string>& fileNames);
+
+// True when a change composes for each monitor (SetMonitorWallpapers) rather than for the
+// one screen.
+bool ComposesPerMonitor(const std::vector<TMonitor>& monitors);
 
 // True when the screen shows 8 bits per pixel or fewer (an unknown depth counts as more).
 bool IsLowColorDisplay(const IPlatform& platform);

@@ -35,6 +35,11 @@ public:
 
     // Records.
     std::vector<TInstall> Installs;
+    struct TMonitorInstall {
+        std::vector<TMonitorPicture> Pictures;
+        std::string LayoutFile;
+    };
+    std::vector<TMonitorInstall> MonitorInstalls;
     std::vector<std::string> Trashed;
     int ShortcutCalls = 0;
     std::vector<int> HelpContexts;
@@ -66,6 +71,12 @@ public:
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override
     {
         Installs.push_back({true, file, false, style});
+        return InstallResult;
+    }
+    TPlatformStatus InstallMonitors(const std::vector<TMonitorPicture>& pictures,
+                                    const std::string& layoutFile) override
+    {
+        MonitorInstalls.push_back({pictures, layoutFile});
         return InstallResult;
     }
     TPlatformStatus DeleteToRecycleBin(const std::string& file) override;

@@ -159,15 +159,17 @@ void TfmMain::ChangeWallpaper()
         int attempts = 0;
         WallpaperShown = false;
         bool shown = false;
+        // Each monitor its own picture: the cycle moves on once for each monitor.
+        const std::vector<TMonitor> monitors =
+            Settings.Monitors == 1 ? platform_.Monitors() : std::vector<TMonitor>{};
+        const std::size_t pictures = monitors.size() > 1 ? monitors.size() : 1;
         do {
             ++attempts;
-            ChooseNext(CurrentIndex, static_cast<int>(Catalogue.size()), Settings);
-            Settings.LastIndex = CurrentIndex;
-            SaveSettings();
-            if (CurrentIndex < 0 || CurrentIndex >= static_cast<int>(Catalogue.size()))
-                throw std::out_of_range("List index out of bounds (" +
-                                        std::to_string(CurrentIndex) + ")");
-            shown = SetWallpaper(platform_, Catalogue[static_cast<std::size_t>(CurrentIndex)]);
+            std::vector<std::string> files;
+            for (std::size_t i = 0; i < pictures; ++i)
+                files.push_back(NextPicture());
+            shown = pictures > 1 ? SetMonitorWallpapers(platform_, monitors, files)
+                                 : SetWallpaper(platform_, files[0]);
         } while (!shown && attempts < 6);
         Deletecurrent1->setEnabled(WallpaperShown);
         UpdateTrayHint();
@@ -175,6 +177,16 @@ void TfmMain::ChangeWallpaper()
         // The automatic cycle shows nothing; the next change simply tries again.
         Complain(e.what());
     }
+}
+
+std::string TfmMain::NextPicture()
+{
+    ChooseNext(CurrentIndex, static_cast<int>(Catalogue.size()), Settings);
+    Settings.LastIndex = CurrentIndex;
+    SaveSettings();
+    if (CurrentIndex < 0 || CurrentIndex >= static_cast<int>(Catalogue.size()))
+        throw std::out_of_range("List index out of bounds (" + std::to_string(CurrentIndex) + ")");
+    return Catalogue[static_cast<std::size_t>(CurrentIndex)];
 }
 
 QString TfmMain::TrayHint() const

@@ -53,6 +53,8 @@ public:
 
     // The change cycle.
     void Timer1Timer();
+    // Moves the cycle on, saving LastIndex, and gives the picture it reached.
+    std::string NextPicture();
     void ChangeWallpaper();
     void UpdateTrayHint();
     // The tooltip UpdateTrayHint hands to the tray icon (before the icon's cut to 62).

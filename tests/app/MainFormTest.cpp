@@ -297,6 +297,30 @@ TEST_F(MainFormTest, UnwritableTemporaryBitmapTriesTheNextPicture)
     EXPECT_NE(said.find("~scxtmp.bmp"), std::string::npos) << said;
 }
 
+TEST_F(MainFormTest, EachMonitorItsOwnPictureMovesTheCycleOnceForEachMonitor)
+{
+    for (const char* name : {"a.bmp", "b.bmp", "c.bmp"})
+        WritePicture(dir / (std::string("pics/") + name), 16, 16);
+    WriteSettings("Mode=0\nLastIndex=-1\nMonitors=1\nTile=1\n");
+    platform.MonitorList = {{"A", 0, 0, 64, 48, true, 0}, {"B", 64, 0, 48, 64, false, 0}};
+    const auto form = Start();
+    const auto shownOn = [&](std::size_t change, std::size_t monitor) {
+        TPixelGraphic bitmap;
+        bitmap.LoadFromFile(platform.MonitorInstalls.at(change).Pictures.at(monitor).File);
+        return std::make_pair(bitmap.Width(), bitmap.Height());
+    };
+    form->ChangeIt();
+    ASSERT_EQ(platform.MonitorInstalls.size(), 1u);
+    EXPECT_EQ(Settings.LastIndex, 1) << "two monitors: two steps";
+    EXPECT_EQ(LastShown, form->Catalogue[1]);
+    EXPECT_EQ(shownOn(0, 1), std::make_pair(48, 64));
+    form->ChangeIt();
+    EXPECT_EQ(Settings.LastIndex, 0) << "the third, then round to the first";
+    LoadSettings(SettingsPlaceOf(platform), 1);
+    EXPECT_EQ(Settings.LastIndex, 0) << "the position is in the file";
+    EXPECT_TRUE(platform.Installs.empty());
+}
+
 TEST_F(MainFormTest, TickWhileBusyResetsTheCountAndChangesNothing)
 {
     WritePicture(dir / "pics/a.bmp");

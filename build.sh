@@ -24,7 +24,7 @@ test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
   webp libheif-examples libjxl-tools libimage-exiftool-perl
   gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils groff-base
   dpkg-dev appstream binutils
-  xfdesktop4 xfconf pcmanfm pcmanfm-qt caja dconf-service dconf-gsettings-backend)
+  xfdesktop4 xfconf pcmanfm pcmanfm-qt caja dconf-service dconf-gsettings-backend sway swaybg grim)
 
 packages=("${run_packages[@]}")
 [ "$mode" = test ] && packages+=("${test_packages[@]}")

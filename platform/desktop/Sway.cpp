@@ -3,12 +3,29 @@
 // word expansion (wordexp, which would also expand $VARIABLES and even run $(commands)). So the
 // name is sent single-quoted inside double quotes, and names that no quoting makes safe for
 // both ($, quotes, backslashes, control characters) are refused, which gives them an alias.
+// Several outputs are told their own bitmaps in one message, its commands separated by ';', so
+// that they change together; an output name goes into it unquoted, so only names of the plain
+// form sway gives its outputs are sent.
 
 #include "platform/Process.h"
 #include "platform/desktop/Backends.h"
 
+#include <cctype>
+
 namespace scenaria {
 namespace {
+
+bool PlainOutputName(const std::string& name)
+{
+    if (name.empty())
+        return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x80 || (!std::isalnum(byte) && c != '-' && c != '_' && c != '.'))
+            return false;
+    }
+    return true;
+}
 
 class TSwayBackend : public IDesktopBackend {
 public:
@@ -35,6 +52,42 @@ public:
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(result.Failure("sway: swaymsg output bg"));
+    }
+
+    TPlatformStatus ApplyMonitors(const std::vector<TMonitorPicture>& pictures,
+                                  const std::string& /*layoutFile*/) override
+    {
+        // -p: a refusal comes back as one line of text rather than as JSON.
+        std::vector<std::string> argv{"swaymsg", "-p"};
+        const std::size_t head = argv.size();
+        for (const TMonitorPicture& picture : pictures) {
+            if (picture.Monitor.Name.empty())
+                continue;
+            if (argv.size() > head)
+                argv.push_back(";");
+            if (const std::string refused = AddBackground(argv, picture); !refused.empty())
+                return TPlatformStatus::Failure(refused);
+        }
+        if (argv.size() == head)
+            return TPlatformStatus::Failure("sway: outputs without names");
+        const auto result = RunProcess(argv, DesktopCallBudgetMs);
+        if (result.Succeeded())
+            return TPlatformStatus::Success();
+        return TPlatformStatus::Failure(result.Failure("sway: swaymsg output bg"));
+    }
+
+private:
+    // Appends the command that shows the picture on its output; "" when done, else why not.
+    std::string AddBackground(std::vector<std::string>& argv, const TMonitorPicture& picture) const
+    {
+        const std::string& name = picture.Monitor.Name;
+        if (!PlainOutputName(name))
+            return "sway: cannot pass this output name safely: " + name;
+        if (!AcceptsFileName(picture.File))
+            return "sway: cannot pass this file name safely: " + picture.File;
+        // Each bitmap has its output's size already, so stretching leaves it pixel for pixel.
+        argv.insert(argv.end(), {"output", name, "bg", "\"'" + picture.File + "'\"", "stretch"});
+        return {};
     }
 };
 

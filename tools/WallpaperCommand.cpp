@@ -22,7 +22,8 @@ public:
     {
     }
 
-    std::string Call;       // what was asked of the installer, as printed
+    std::string Call; // what was asked of the installer, as printed
+    bool ScreenOverridden = false;
     TPlatformStatus Answer; // what the desktop said to it
 
     std::string ProgramPath() const override { return real_.ProgramPath(); }
@@ -45,6 +46,23 @@ public:
         Answer = dryRun_ ? TPlatformStatus::Success() : real_.InstallActiveDesktop(file, style);
         return Answer;
     }
+    // An overridden screen is one monitor of that size; otherwise the system's monitors.
+    std::vector<TMonitor> Monitors() const override
+    {
+        return ScreenOverridden ? IPlatform::Monitors() : real_.Monitors();
+    }
+    TPlatformStatus InstallMonitors(const std::vector<TMonitorPicture>& pictures,
+                                    const std::string& layoutFile) override
+    {
+        Call = "installer: monitors\n";
+        for (const TMonitorPicture& p : pictures)
+            Call += "monitor: " + p.Monitor.Name + " " + std::to_string(p.Monitor.Width) + "x" +
+                    std::to_string(p.Monitor.Height) + "+" + std::to_string(p.Monitor.X) + "+" +
+                    std::to_string(p.Monitor.Y) + " " + p.File + "\n";
+        Call += "layout: " + layoutFile + "\n";
+        Answer = dryRun_ ? TPlatformStatus::Success() : real_.InstallMonitors(pictures, layoutFile);
+        return Answer;
+    }
     TPlatformStatus DeleteToRecycleBin(const std::string& file) override
     {
         return real_.DeleteToRecycleBin(file);
@@ -61,8 +79,8 @@ private:
 int RunWallpaper(const std::vector<std::string>& argv)
 {
     const TToolArgs args(argv, {"--ini", "--screen", "--depth"}, {"--dry-run"});
-    if (args.Positional().size() != 1)
-        throw EToolUsage("needs exactly one picture file");
+    if (args.Positional().empty())
+        throw EToolUsage("needs a picture file (one for each monitor with Monitors=1)");
     const auto platform = CreatePlatform();
 
     TScreenFacts screen = platform->ScreenFacts();
@@ -83,10 +101,17 @@ int RunWallpaper(const std::vector<std::string>& argv)
     LoadSettings(place);
 
     TRecordingPlatform recording(*platform, screen, args.Flag("--dry-run"));
+    recording.ScreenOverridden = args.Value("--screen").has_value();
     ComReady = recording.InitializeDesktop();
     bool shown = false;
     try {
-        shown = SetWallpaper(recording, args.Positional()[0]);
+        const std::vector<TMonitor> monitors = recording.Monitors();
+        if (args.Positional().size() > 1 && Settings.Monitors == 1 && monitors.size() > 1)
+            shown = SetMonitorWallpapers(recording, monitors, args.Positional());
+        else if (args.Positional().size() > 1)
+            throw EToolUsage("several picture files need Monitors=1 and several monitors");
+        else
+            shown = SetWallpaper(recording, args.Positional()[0]);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         recording.FinalizeDesktop();
@@ -110,10 +135,13 @@ int RunWallpaper(const std::vector<std::string>& argv)
 
 const TToolCommandRegistration wallpaperCommand({
     "wallpaper",
-    "wallpaper FILE [--ini PATH] [--screen WxH] [--depth N] [--dry-run]",
+    "wallpaper FILE... [--ini PATH] [--screen WxH] [--depth N] [--dry-run]",
     "Makes FILE the desktop wallpaper as the program would, with the program's settings, and\n"
     "prints the installer call: \"installer: classic\", \"file:\", \"tiled: 0|1\" or\n"
     "\"installer: active\", \"file:\", \"style: 0|1|2\" (0 centre, 1 tile, 2 stretch).\n"
+    "On several monitors (or with Fill or Background set): \"installer: monitors\", a\n"
+    "\"monitor: NAME WxH+X+Y FILE\" line for each and \"layout: FILE\"; with Monitors=1 each\n"
+    "monitor in turn shows the next FILE given.\n"
     "Exit status: 0 installed; 1 the picture was refused (a GIF the desktop cannot show) or\n"
     "could not be read; 2 composing the wallpaper or writing the temporary bitmap failed;\n"
     "3 the desktop refused it (the program still counts such a picture as shown). Every\n"

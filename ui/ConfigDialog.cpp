@@ -2,6 +2,7 @@
 
 #include "core/Catalogue.h"
 #include "core/Settings.h"
+#include "ui/MoreSettingsDialog.h"
 #include "widgets/Button3D.h"
 #include "widgets/FolderList.h"
 #include "widgets/HelpContext.h"
@@ -264,11 +265,33 @@ void TfmConfig::CreateControls()
     };
     btOk = bigButton("btOk", "Press OK", "Close the dialog saving all changes made", 108, 5);
     btBrowse = bigButton("btBrowse", "Explore", "Open the Bitmap Explorer", 109, 442);
+    CreateMoreButton();
 
     connect(btOk, &QPushButton::clicked, this, &TfmConfig::btOkClick);
     connect(btBrowse, &QPushButton::clicked, this, &TfmConfig::btBrowseClick);
     connect(cbStretch, &QCheckBox::toggled, this, &TfmConfig::cbStretchClick);
     connect(rgTileorCenter, &TRadioGroup::ItemIndexChanged, this, &TfmConfig::rgTileorCenterClick);
+}
+
+void TfmConfig::CreateMoreButton()
+{
+    // In the gap between the two big buttons, so that no control of the classic layout moves.
+    btMore = Control(new T3DButton(QStringLiteral("More…"), this), "btMore",
+                     "Settings for several monitors, filling the monitor and the background "
+                     "colour",
+                     0);
+    btMore->setGeometry(256, 341, 80, 24);
+    btMore->setAutoDefault(false);
+    QFont bold(QStringLiteral("Arial"));
+    bold.setPixelSize(13);
+    bold.setBold(true);
+    btMore->setFont(bold);
+    QPalette colours = btMore->palette();
+    colours.setColor(QPalette::ButtonText, Qt::blue);
+    btMore->setPalette(colours);
+    setTabOrder(btOk, btMore);
+    setTabOrder(btMore, btBrowse);
+    connect(btMore, &QPushButton::clicked, this, &TfmConfig::btMoreClick);
 }
 
 void TfmConfig::FormCreate()
@@ -314,6 +337,7 @@ void TfmConfig::ShowModel(const TConfigModel& m)
     cbFilter->SetItemIndex(m.FilesTypeIndex);
     rkHours->SetPosition(m.Hours);
     rkMinutes->SetPosition(m.Minutes);
+    more_ = m.More;
 }
 
 TConfigModel TfmConfig::Model() const
@@ -336,6 +360,7 @@ TConfigModel TfmConfig::Model() const
     m.FilesTypeIndex = cbFilter->ItemIndex();
     m.Hours = rkHours->Position();
     m.Minutes = rkMinutes->Position();
+    m.More = more_;
     return m;
 }
 
@@ -362,6 +387,12 @@ void TfmConfig::btBrowseClick()
 {
     StoreAndSave();
     done(DialogResultExplore);
+}
+
+void TfmConfig::btMoreClick()
+{
+    if (const auto chosen = AskMoreSettings(this, more_, showHelp_))
+        more_ = *chosen;
 }
 
 void TfmConfig::cbStretchClick()

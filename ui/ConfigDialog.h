@@ -46,6 +46,9 @@ public:
     // Button handlers.
     void btOkClick();
     void btBrowseClick();
+    // Opens "More settings" on what this window holds; what its OK hands back is stored by this
+    // window's OK.
+    void btMoreClick();
     void cbStretchClick();
     void rgTileorCenterClick();
 
@@ -86,12 +89,14 @@ public:
     TRadioGroup* rgTrayHint = nullptr;
     T3DButton* btOk = nullptr;
     T3DButton* btBrowse = nullptr;
+    T3DButton* btMore = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
+    void CreateMoreButton();
     void FormCreate();
     void StoreAndSave();
     void ReportOpeningError();
@@ -106,6 +111,7 @@ private:
     // Why the stored folder could not be opened, until the user has been told.
     QString openingError_;
     bool centred_ = false;
+    TMoreSettings more_;
 };
 
 } // namespace scenaria

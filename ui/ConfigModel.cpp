@@ -65,6 +65,9 @@ TConfigModel LoadConfigModel(const TSettings& settings, bool comReady)
     // opens at 0 hours and 0 minutes.
     m.Hours = std::clamp(settings.Delay / 60, 0, MaxHours);
     m.Minutes = std::clamp(settings.Delay % 60, 0, MaxMinutes);
+    m.More.Monitors = ListIndexOf(settings.Monitors, MonitorsCount) < 0 ? 0 : settings.Monitors;
+    m.More.Fill = settings.Fill;
+    m.More.Background = settings.Background & 0xFFFFFFu;
     return m;
 }
 
@@ -86,6 +89,9 @@ void StoreConfigModel(const TConfigModel& m, TSettings& settings, bool comReady)
     settings.ShowHints = m.ShowHints;
     settings.HintOnTray = std::max(m.TrayHintIndex, 0);
     settings.FilesType = std::max(m.FilesTypeIndex, 0);
+    settings.Monitors = std::max(ListIndexOf(m.More.Monitors, MonitorsCount), 0);
+    settings.Fill = m.More.Fill;
+    settings.Background = m.More.Background & 0xFFFFFFu;
 }
 
 } // namespace scenaria

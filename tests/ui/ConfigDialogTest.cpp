@@ -1,6 +1,7 @@
 #include "ui/ConfigDialog.h"
 #include "core/Settings.h"
 #include "ui/ConfigModel.h"
+#include "ui/MoreSettingsDialog.h"
 #include "widgets/Button3D.h"
 #include "widgets/FolderList.h"
 #include "widgets/HelpContext.h"
@@ -13,12 +14,15 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <set>
 #ifndef _WIN32
@@ -30,6 +34,30 @@ namespace {
 
 using testing::TTempDir;
 
+// Runs the action on the modal dialog of type T once it is up (from within its exec()). A
+// dialog that did not come up fails the test, and whatever is modal instead is closed so that
+// the test does not hang.
+template <typename T> void WhenModal(std::function<void(T&)> action)
+{
+    QTimer::singleShot(0, [action = std::move(action)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<T*>(modal)) {
+            action(*dialog);
+            return;
+        }
+        ADD_FAILURE() << "the dialog did not come up";
+        if (auto* other = qobject_cast<QDialog*>(modal))
+            other->reject();
+    });
+}
+
+// The colour a widget shows in its middle.
+QColor MiddleColour(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
+}
+
 // The dialog against the real settings code and a settings file of its own.
 class ConfigDialog : public ::testing::Test {
 protected:
@@ -38,6 +66,9 @@ protected:
         std::filesystem::create_directories(dir / "pics/sub");
         std::filesystem::create_directories(dir / "other");
     }
+    // The settings are the process's own: what a test loaded (a letterbox colour, several
+    // monitors) must not change how the next test file's windows put up a wallpaper.
+    void TearDown() override { Settings = settingsBefore_; }
     // Writes the file with the given keys (after Directory) and loads it.
     void Load(const std::string& keys, const std::string& directory = {})
     {
@@ -73,6 +104,9 @@ protected:
     TTempDir dir;
     std::vector<int> helpOpened;
     QStringList errors;
+
+private:
+    const TSettings settingsBefore_ = Settings;
 };
 
 TEST_F(ConfigDialog, WindowPanelsAndButtons)
@@ -539,9 +573,102 @@ TEST_F(ConfigDialog, TheHelpPagesHaveATopicForEveryControl)
         if (const int context = HelpContextOf(control); context > 0)
             contexts.insert(context);
     EXPECT_EQ(contexts.size(), 14u) << "101 to 114";
+    // "More settings" has no topics of its own.
+    TfmMoreSettings more(nullptr);
+    for (const QWidget* control : more.findChildren<QWidget*>())
+        contexts.insert(HelpContextOf(control));
+    contexts.erase(0);
+    EXPECT_EQ(contexts.size(), 14u);
     for (const int context : contexts)
         EXPECT_NE(page.find("id=\"context-" + std::to_string(context) + "\""), std::string::npos)
             << context;
+}
+
+TEST_F(ConfigDialog, MoreButtonTakesFreeSpaceAndNothingMoves)
+{
+    Load("");
+    const auto form = Open();
+    EXPECT_EQ(form->btMore->text(), "More…");
+    // The panels are checked by WindowPanelsAndButtons.
+    for (const auto& [control, bounds] :
+         {std::pair<QWidget*, QRect>{form->laTitle, {8, 4, 548, 36}},
+          {form->btHelp, {564, 8, 22, 22}},
+          {form->btOk, {5, 337, 145, 32}},
+          {form->btBrowse, {442, 337, 145, 32}}})
+        EXPECT_EQ(control->geometry(), bounds) << control->objectName().toStdString();
+    const QRect more = form->btMore->geometry();
+    EXPECT_TRUE(form->rect().contains(more));
+    for (const QWidget* w : form->findChildren<QWidget*>()) {
+        if (w == form->btMore)
+            continue;
+        EXPECT_FALSE(QRect(w->mapTo(form.get(), QPoint(0, 0)), w->size()).intersects(more))
+            << w->objectName().toStdString() << " covered";
+    }
+}
+
+TEST_F(ConfigDialog, MoreSettingsOpenOnTheSettingsAndOkOfBothWindowsSavesThem)
+{
+    Load("Monitors=2\nFill=1\nBackground=#336699\n");
+    const std::string before = File();
+    const auto form = Open();
+    bool shown = false;
+    WhenModal<TfmMoreSettings>([&](TfmMoreSettings& more) {
+        shown = true;
+        EXPECT_EQ(more.rgMonitors->ItemIndex(), 2);
+        EXPECT_TRUE(more.cbFill->isChecked());
+        EXPECT_EQ(MiddleColour(more.paSwatch), QColor(0x33, 0x66, 0x99));
+        more.rgMonitors->Button(1)->click();
+        more.cbFill->click();
+        WhenModal<QColorDialog>([](QColorDialog& colours) {
+            EXPECT_EQ(colours.currentColor(), QColor(0x33, 0x66, 0x99)) << "opens on it";
+            colours.setCurrentColor(QColor(0xC0, 0xFF, 0xEE));
+            colours.accept();
+        });
+        more.btBackground->click();
+        EXPECT_EQ(MiddleColour(more.paSwatch), QColor(0xC0, 0xFF, 0xEE));
+        more.btOk->click();
+    });
+    form->btMore->click();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(File(), before) << "only the configuration window's OK stores";
+    EXPECT_EQ(Settings.Monitors, 2);
+
+    form->btOk->click();
+    EXPECT_EQ(Key("Monitors"), "1");
+    EXPECT_EQ(Key("Fill"), "0");
+    EXPECT_EQ(Key("Background"), "#C0FFEE");
+    LoadSettings({dir / "scenarix.INI", dir / "default", dir / "save", false}, 1);
+    EXPECT_EQ(Settings.Monitors, 1) << "read back";
+    EXPECT_FALSE(Settings.Fill);
+    EXPECT_EQ(Settings.Background, 0xC0FFEEu);
+}
+
+TEST_F(ConfigDialog, CancelOfEitherWindowKeepsTheMoreSettings)
+{
+    Load("Monitors=1\nFill=1\n");
+    const std::string before = File();
+    const auto changeAnd = [](T3DButton* TfmMoreSettings::*button) {
+        WhenModal<TfmMoreSettings>([button](TfmMoreSettings& more) {
+            more.rgMonitors->Button(2)->click();
+            more.cbFill->click();
+            (more.*button)->click();
+        });
+    };
+    auto form = Open();
+    changeAnd(&TfmMoreSettings::btOk);
+    form->btMore->click();
+    form->reject();
+    EXPECT_EQ(File(), before);
+    EXPECT_EQ(Settings.Monitors, 1);
+    EXPECT_TRUE(Settings.Fill);
+
+    form = Open();
+    changeAnd(&TfmMoreSettings::btCancel);
+    form->btMore->click();
+    form->btOk->click();
+    EXPECT_EQ(Key("Monitors"), "1");
+    EXPECT_EQ(Key("Fill"), "1");
+    EXPECT_EQ(Key("Background"), "<missing>") << "a default nobody set stays out";
 }
 
 TEST(ConfigModel, LoadingRules)

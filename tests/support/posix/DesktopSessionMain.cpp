@@ -1,12 +1,15 @@
 // desktop-session: the test desktop for scripts (the screenshots, the benchmarks). Starts it as
 // asked, runs the command inside it (DISPLAY, XDG_RUNTIME_DIR and the bus address set) and ends
 // it all when the command ends, with the command's exit code.
-//   desktop-session [--size WxH[xDEPTH]] [--wm] [--tray] [--compositor] [--bus] -- command...
+//   desktop-session [--size WxH[xDEPTH]] [--heads WxH,WxH...] [--wm] [--tray] [--compositor]
+//                   [--bus] -- command...
+// --heads makes the display a nested server of several monitors side by side.
 
 #include "DesktopSession.h"
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,8 +18,8 @@ namespace {
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: desktop-session [--size WxH[xDEPTH]] [--wm] [--tray] "
-                         "[--compositor] [--bus] -- command [argument...]\n");
+    std::fprintf(stderr, "usage: desktop-session [--size WxH[xDEPTH]] [--heads WxH,WxH...] [--wm] "
+                         "[--tray] [--compositor] [--bus] -- command [argument...]\n");
     return 2;
 }
 
@@ -34,6 +37,23 @@ bool ParseSize(const char* text, scenaria::testing::TDesktopOptions& options)
     return true;
 }
 
+bool ParseHeads(const std::string& text, scenaria::testing::TDesktopOptions& options)
+{
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        int width = 0, height = 0;
+        char tail = 0;
+        if (std::sscanf(text.substr(start, comma - start).c_str(), "%dx%d%c", &width, &height,
+                        &tail) != 2 ||
+            width < 64 || height < 64 || width > 8192 || height > 8192)
+            return false;
+        options.Heads.emplace_back(width, height);
+        start = comma + 1;
+    }
+    return !options.Heads.empty();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -44,6 +64,9 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--size" && i + 1 < argc) {
             if (!ParseSize(argv[++i], options))
+                return Usage();
+        } else if (arg == "--heads" && i + 1 < argc) {
+            if (!ParseHeads(argv[++i], options))
                 return Usage();
         } else if (arg == "--wm") {
             options.WindowManager = true;

@@ -336,4 +336,32 @@ void CropMonitor(TPixelGraphic& target, const TPixelGraphic& layout, const TRect
                  std::int64_t{bounds.Top} - monitor.Y);
 }
 
+void AlignToOrigin(TPixelGraphic& layout, const TRect& bounds)
+{
+    const int width = layout.Width(), height = layout.Height();
+    if (layout.BitCount() != bc24Bit || width != bounds.Right - bounds.Left ||
+        height != bounds.Bottom - bounds.Top)
+        throw std::invalid_argument("the layout bitmap does not have the layout's size");
+    // Tile pixel (u, v) is layout pixel ((u - left) mod width, (v - top) mod height).
+    const auto wrap = [](long long value, int size) {
+        return static_cast<int>(((value % size) + size) % size);
+    };
+    const int dx = wrap(-static_cast<long long>(bounds.Left), width);
+    const int dy = wrap(-static_cast<long long>(bounds.Top), height);
+    if (dx == 0 && dy == 0)
+        return;
+    TPixelGraphic rolled;
+    rolled.SetSize(width, height, bc24Bit);
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    const std::size_t split = static_cast<std::size_t>(dx) * 3;
+    for (int v = 0; v < height; ++v) {
+        const std::uint8_t* from = layout.ScanLine(wrap(static_cast<long long>(v) + dy, height));
+        std::uint8_t* to = rolled.ScanLine(v);
+        // The row from dx on comes first, then its start.
+        std::memcpy(to, from + split, rowBytes - split);
+        std::memcpy(to + rowBytes - split, from, split);
+    }
+    layout.Assign(&rolled);
+}
+
 } // namespace scenaria

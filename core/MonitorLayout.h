@@ -60,4 +60,11 @@ void ComposeSpanned(TPixelGraphic& target, const std::vector<TMonitor>& monitors
 void CropMonitor(TPixelGraphic& target, const TPixelGraphic& layout, const TRect& bounds,
                  const TMonitor& monitor);
 
+// Turns a layout bitmap (bounds as LayoutBounds gave them) into the tile that, repeated from
+// the point 0,0 of the monitors' coordinates, shows each monitor its part: a desktop that tiles
+// from its primary monitor's corner, with monitors left of it or above it (Windows), then lines
+// up. A layout that starts at 0,0 stays as it is. Raises std::invalid_argument when the bitmap
+// is not 24-bit of the bounds' size.
+void AlignToOrigin(TPixelGraphic& layout, const TRect& bounds);
+
 } // namespace scenaria

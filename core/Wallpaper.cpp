@@ -257,6 +257,7 @@ bool SetMonitorWallpapers(IPlatform& platform, const std::vector<TMonitor>& moni
     std::vector<std::unique_ptr<TPixelGraphic>> bitmaps;
     TPixelGraphic layout;
     ComposeMonitors(monitors, pictures, bitmaps, layout);
+    AlignToOrigin(layout, LayoutBounds(monitors));
     pictures.clear();
 
     LastWallpaperFailure = wfTemporaryBitmap;

@@ -97,10 +97,10 @@ public:
     // InitializeDesktop found no desktop that takes a file.
     virtual TPlatformStatus InstallActiveDesktop(const std::string& file, int style) = 0;
     // Several monitors, or a fit no desktop does itself: each monitor's own bitmap, and the
-    // layout bitmap that shows them all in place (the rectangle holding every monitor, black
-    // where none is), for desktops that take one picture across the monitors. The default
-    // tiles the layout bitmap from the top-left corner, which on a layout starting at 0,0
-    // puts each part on its monitor.
+    // layout bitmap for desktops that take one picture across the monitors: the size of the
+    // rectangle holding every monitor, black where none is, and laid out so that tiled from the
+    // point 0,0 of the monitors' coordinates it shows each monitor its part (on a layout that
+    // starts at 0,0, simply each part at its place). The default tiles it.
     virtual TPlatformStatus InstallMonitors(const std::vector<TMonitorPicture>& pictures,
                                             const std::string& layoutFile)
     {

@@ -461,5 +461,35 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PaletteLayoutTest,
                                            TPaletteRow{"BlackWhite1", bc1Bit, pBlackWhite}),
                          PaletteRowName);
 
+// Monitors left of and above the primary one: the tile repeated from 0,0 shows each monitor
+// what the layout holds at its place; a layout from 0,0 is left alone.
+TEST(AlignToOrigin, TheTileFromTheOriginShowsEachMonitorItsPart)
+{
+    const std::vector<TMonitor> monitors = {{"P", 0, 0, 40, 30, true, 0},
+                                            {"L", -25, -12, 25, 20, false, 0}};
+    const TRect bounds = LayoutBounds(monitors);
+    TPixelGraphic layout;
+    layout.SetSize(bounds.Right - bounds.Left, bounds.Bottom - bounds.Top, bc24Bit);
+    for (int y = 0; y < layout.Height(); ++y)
+        for (int x = 0; x < layout.Width(); ++x)
+            layout.SetPixelColor(x, y, RGB(x, y, 99));
+    TPixelGraphic tile;
+    tile.Assign(&layout);
+    AlignToOrigin(tile, bounds);
+    const int w = tile.Width(), h = tile.Height();
+    for (const TMonitor& m : monitors)
+        for (int sy = m.Y; sy < m.Y + m.Height; ++sy)
+            for (int sx = m.X; sx < m.X + m.Width; ++sx)
+                ASSERT_EQ(tile.GetPixelColor(((sx % w) + w) % w, ((sy % h) + h) % h),
+                          layout.GetPixelColor(sx - bounds.Left, sy - bounds.Top))
+                    << m.Name << " at " << sx << "," << sy;
+
+    TPixelGraphic fromOrigin;
+    fromOrigin.Assign(&layout);
+    AlignToOrigin(fromOrigin, {0, 0, layout.Width(), layout.Height()});
+    EXPECT_EQ(fromOrigin.GetPixelColor(3, 4), RGB(3, 4, 99));
+    EXPECT_THROW(AlignToOrigin(fromOrigin, {0, 0, 5, 5}), std::invalid_argument);
+}
+
 } // namespace
 } // namespace scenaria

@@ -233,6 +233,20 @@ void ComposeMonitors(const std::vector<TMonitor>& monitors,
 
 } // namespace
 
+void ComposePrimaryMonitor(const std::vector<TMonitor>& monitors, const TPixelGraphic& picture,
+                           TPixelGraphic& target)
+{
+    if (monitors.empty())
+        throw std::invalid_argument("no monitor to compose for");
+    if (Settings.Monitors == 2) {
+        TPixelGraphic layout;
+        ComposeSpanned(layout, monitors, picture, StyleFor(picture));
+        CropMonitor(target, layout, LayoutBounds(monitors), monitors[0]);
+        return;
+    }
+    ComposeForMonitor(target, picture, monitors[0].Width, monitors[0].Height, StyleFor(picture));
+}
+
 bool ComposesPerMonitor(const std::vector<TMonitor>& monitors)
 {
     return monitors.size() > 1 ||

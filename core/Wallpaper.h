@@ -42,6 +42,11 @@ bool SetWallpaper(IPlatform& platform, const std::string& fileName);
 bool SetMonitorWallpapers(IPlatform& platform, const std::vector<TMonitor>& monitors,
                           const std::vector<std::string>& fileNames);
 
+// The bitmap the primary monitor (the first) would show of this picture, composed as
+// SetMonitorWallpapers composes it (for "Monitors" 2, its part of the spanned picture).
+void ComposePrimaryMonitor(const std::vector<TMonitor>& monitors, const TPixelGraphic& picture,
+                           TPixelGraphic& target);
+
 // True when a change composes for each monitor (SetMonitorWallpapers) rather than for the
 // one screen.
 bool ComposesPerMonitor(const std::vector<TMonitor>& monitors);

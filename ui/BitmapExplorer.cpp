@@ -2,7 +2,9 @@
 
 #include "core/Catalogue.h"
 #include "core/Settings.h"
+#include "core/Wallpaper.h"
 #include "imaging/PixelGraphic.h"
+#include "platform/Platform.h"
 #include "ui/ConfigModel.h"
 #include "ui/ExplorerGlyphs.h"
 #include "ui/QualityDialog.h"
@@ -20,6 +22,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QSplitter>
@@ -315,6 +318,9 @@ void TfmBitmap::CreateControls()
     lbDir->setMinimumWidth(40);
     lbFile->setMinimumWidth(40);
     Img->setMinimumWidth(40);
+    MonitorPreview = new TMonitorPreview(Img);
+    MonitorPreview->setObjectName(QStringLiteral("MonitorPreview"));
+    MonitorPreview->hide();
     spVert->setSizes({110, DesignWidth - 118});
     spHor->setSizes({102, 200});
 
@@ -451,6 +457,7 @@ void TfmBitmap::lbFileClick()
         QLocale().groupSeparator().toStdString());
     if (outcome.ShowGifLabel) {
         Img->SetFileName({});
+        MonitorPreview->hide();
         laError->show();
         btBMP->setEnabled(false);
         btJPG->setEnabled(false);
@@ -460,6 +467,8 @@ void TfmBitmap::lbFileClick()
         btJPG->setEnabled(true);
         if (outcome.Loaded)
             btStretchClick();
+        else
+            MonitorPreview->hide();
     }
     ShowStatus();
 }
@@ -531,8 +540,62 @@ void TfmBitmap::btSwapClick()
     SplitResize();
 }
 
+namespace {
+
+QImage ToQImage(const TPixelGraphic& bitmap)
+{
+    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB888);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        const std::uint8_t* from = bitmap.ScanLine(y);
+        std::uint8_t* to = image.scanLine(y);
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            to[3 * x] = from[3 * x + 2];
+            to[3 * x + 1] = from[3 * x + 1];
+            to[3 * x + 2] = from[3 * x];
+        }
+    }
+    return image;
+}
+
+} // namespace
+
+void TMonitorPreview::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0x80, 0x80, 0x80));
+    if (image_.isNull())
+        return;
+    const QSize size = image_.size().scaled(this->size(), Qt::KeepAspectRatio);
+    const QRect box(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(box, image_);
+}
+
+void TfmBitmap::ShowMonitorPreview(const TPixelGraphic* picture)
+{
+    const std::vector<TMonitor> monitors = platform_.Monitors();
+    if (!picture || !btStretch->isChecked() || !ComposesPerMonitor(monitors)) {
+        MonitorPreview->hide();
+        return;
+    }
+    try {
+        TPixelGraphic bitmap;
+        ComposePrimaryMonitor(monitors, *picture, bitmap);
+        MonitorPreview->SetImage(ToQImage(bitmap));
+    } catch (const std::exception&) {
+        MonitorPreview->hide();
+        return;
+    }
+    MonitorPreview->setGeometry(Img->rect());
+    MonitorPreview->show();
+    MonitorPreview->raise();
+}
+
 void TfmBitmap::btStretchClick()
 {
+    // Several monitors (or Fill, or a letterbox colour): the pane shows what the primary
+    // monitor would, composed by the program itself.
+    ShowMonitorPreview(Img->FileName().empty() ? nullptr : Img->PixelGraphic());
     if (Img->FileName().empty())
         return;
     const TPixelGraphic* picture = Img->PixelGraphic();
@@ -557,6 +620,8 @@ bool TfmBitmap::eventFilter(QObject* watched, QEvent* event)
         return QDialog::eventFilter(watched, event);
     }
     if (watched == Img) {
+        if (event->type() == QEvent::Resize && MonitorPreview)
+            MonitorPreview->setGeometry(Img->rect());
         if (event->type() == QEvent::Resize)
             laError->move((Img->width() - laError->width()) / 2,
                           (Img->height() - laError->height()) / 2);

@@ -7,6 +7,7 @@
 #include "ui/ExplorerOps.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QListWidget>
 
 #include <functional>
@@ -23,6 +24,7 @@ class TDriveList;
 class TFileTypeList;
 class TFolderList;
 class TPGImage;
+class TPixelGraphic;
 class THelpButton;
 
 // The files of one folder that match a mask, in columns of 150 pixels.
@@ -48,6 +50,24 @@ protected:
 private:
     QString folder_;
     QStringList filters_;
+};
+
+// What the primary monitor would show of the picture, scaled into the preview pane.
+class TMonitorPreview : public QWidget {
+public:
+    using QWidget::QWidget;
+    void SetImage(QImage image)
+    {
+        image_ = std::move(image);
+        update();
+    }
+    const QImage& Image() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QImage image_;
 };
 
 class TfmBitmap : public QDialog {
@@ -92,6 +112,7 @@ public:
     QToolButton* btGoto = nullptr;
     QToolButton* btSwap = nullptr;
     QToolButton* btWallpaper = nullptr;
+    TMonitorPreview* MonitorPreview = nullptr; // over Img while Fit shows a monitor's bitmap
     QToolButton* btStretch = nullptr;
     QToolButton* btRename = nullptr;
     QToolButton* btDelete = nullptr;
@@ -130,6 +151,7 @@ private:
     void MoveFolderList(const std::string& target);
     void Run(void (TExplorerOps::*operation)());
 
+    void ShowMonitorPreview(const TPixelGraphic* picture);
     IPlatform& platform_;
     bool gifPreview_;
     std::function<void(int)> showHelp_;

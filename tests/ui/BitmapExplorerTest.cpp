@@ -356,6 +356,42 @@ TEST_F(BitmapExplorer, FitDownShrinksAFineCheckerboardToGreyAsTheSmoothWallpaper
     EXPECT_LT(MidGreyShare(*form), 0.05);
 }
 
+// On several monitors Fit shows what the primary monitor would: a wide picture filled onto a
+// landscape monitor covers its whole box, in the monitor's proportions, with grey around it.
+TEST_F(BitmapExplorer, FitOnSeveralMonitorsShowsThePrimaryMonitorsBitmap)
+{
+    TPixelGraphic wide;
+    wide.SetSize(400, 100, bc24Bit);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 400; ++x)
+            wide.SetPixelColor(x, y, x < 150 || x >= 250 ? RGB(255, 0, 0) : RGB(0, 0, 255));
+    wide.SaveToFile(dir / "pics/wide.bmp");
+    platform.MonitorList = {{"A", 0, 0, 160, 90, true, 0}, {"B", 160, 0, 90, 160, false, 0}};
+    Settings.Tile = 1;
+    Settings.Fill = true;
+    auto form = Open();
+    form->resize(800, 600);
+    Pick(*form, "wide.bmp");
+    EXPECT_FALSE(form->MonitorPreview->isVisible());
+    QTest::mouseClick(form->btStretch, Qt::LeftButton);
+    ASSERT_TRUE(form->MonitorPreview->isVisible());
+    const QImage& bitmap = form->MonitorPreview->Image();
+    ASSERT_EQ(bitmap.size(), QSize(160, 90)) << "the primary monitor's size";
+    // Filled: the blue middle fifth of the picture widens to 160 * 100 / 400 * 100 / 90...
+    // the whole height is picture, red at the sides and blue in the middle.
+    EXPECT_EQ(QColor(bitmap.pixel(80, 0)), QColor(0, 0, 255));
+    EXPECT_EQ(QColor(bitmap.pixel(80, 89)), QColor(0, 0, 255));
+    EXPECT_EQ(QColor(bitmap.pixel(2, 45)), QColor(255, 0, 0));
+
+    const QImage shot = form->MonitorPreview->grab().toImage();
+    const QPoint middle(shot.width() / 2, shot.height() / 2);
+    EXPECT_EQ(QColor(shot.pixel(middle)), QColor(0, 0, 255));
+    EXPECT_EQ(QColor(shot.pixel(2, 2)), QColor(0x80, 0x80, 0x80)) << "the pane beside the box";
+
+    QTest::mouseClick(form->btStretch, Qt::LeftButton); // up: the picture itself
+    EXPECT_FALSE(form->MonitorPreview->isVisible());
+}
+
 TEST_F(BitmapExplorer, ASecondClickOnThePicturePicksItAgainAndReadsItAnew)
 {
     WriteBmp(dir / "pics/a.bmp", 16, 16);

@@ -21,7 +21,7 @@ run_packages=(build-essential cmake ninja-build pkg-config ccache
 test_packages=(libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps xdotool trayer feh xcompmgr openbox xserver-xephyr
   imagemagick netpbm libtiff-tools giflib-tools libgif-dev libjpeg-turbo-progs python3 python3-pil
-  webp libheif-examples libjxl-tools libimage-exiftool-perl
+  webp libheif-examples libjxl-tools libimage-exiftool-perl nodejs
   gsettings-desktop-schemas dbus-x11 dbus-daemon dbus-bin desktop-file-utils groff-base
   dpkg-dev appstream binutils
   xfdesktop4 xfconf pcmanfm pcmanfm-qt caja dconf-service dconf-gsettings-backend sway swaybg grim)

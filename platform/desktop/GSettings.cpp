@@ -57,18 +57,31 @@ public:
 
     TPlatformStatus Apply(const std::string& file, TWallpaperStyle style) override
     {
+        return ApplyWithOption(file, PictureOption(style));
+    }
+
+    // These desktops draw one picture for all monitors; "spanned" lays it across their
+    // bounding rectangle, which is exactly what the layout bitmap covers.
+    TPlatformStatus ApplyMonitors(const std::vector<TMonitorPicture>& /*pictures*/,
+                                  const std::string& layoutFile) override
+    {
+        return ApplyWithOption(layoutFile, "spanned");
+    }
+
+private:
+    TPlatformStatus ApplyWithOption(const std::string& file, const char* option)
+    {
         // Up to four gsettings calls share one budget (see DesktopCallBudgetMs).
         const TDeadline deadline(DesktopCallBudgetMs);
         deadline_ = &deadline;
-        const TPlatformStatus status = ApplyWithin(file, style);
+        const TPlatformStatus status = ApplyWithin(file, option);
         deadline_ = nullptr;
         return status;
     }
 
-private:
-    TPlatformStatus ApplyWithin(const std::string& file, TWallpaperStyle style)
+    TPlatformStatus ApplyWithin(const std::string& file, const char* option)
     {
-        if (auto status = Set("picture-options", GVariantString(PictureOption(style))); !status.Ok)
+        if (auto status = Set("picture-options", GVariantString(option)); !status.Ok)
             return status;
         const std::string value = GVariantString(plainPath_ ? file : FileUri(file));
         if (auto status = Set(fileKey_, value); !status.Ok)

@@ -38,17 +38,32 @@ public:
     {
         if (fallback_.Needed())
             return fallback_.Apply(file, style);
+        return SetWallpaper(file, TileCentreStretchWord(style));
+    }
+
+    // One picture for all monitors: the layout bitmap, laid over the whole screen. pcmanfm's
+    // "screen" mode stretches it over the X screen, across its monitors; pcmanfm-qt has no
+    // such mode, and its "stretch" fills the one X screen its desktop window covers.
+    TPlatformStatus ApplyMonitors(const std::vector<TMonitorPicture>& /*pictures*/,
+                                  const std::string& layoutFile) override
+    {
+        if (fallback_.Needed())
+            return fallback_.Apply(layoutFile, wsTile);
+        return SetWallpaper(layoutFile, kind_ == dkLxqt ? "stretch" : "screen");
+    }
+
+private:
+    TPlatformStatus SetWallpaper(const std::string& file, const char* mode)
+    {
         // A running instance takes the name and answers at once (see DesktopCallBudgetMs).
-        const auto result = RunProcess(
-            {tool_, "--set-wallpaper", file, "--wallpaper-mode", TileCentreStretchWord(style)},
-            DesktopCallBudgetMs);
+        const auto result = RunProcess({tool_, "--set-wallpaper", file, "--wallpaper-mode", mode},
+                                       DesktopCallBudgetMs);
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(
             result.Failure(std::string(DesktopName(kind_)) + ": " + tool_ + " --set-wallpaper"));
     }
 
-private:
     TDesktopKind kind_;
     std::string tool_;
     TRootFallback fallback_;

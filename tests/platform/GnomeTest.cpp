@@ -33,9 +33,11 @@ protected:
             << "these schemas predate GNOME 42 (no picture-uri-dark)";
     }
 
-    std::string Get(const std::string& key)
+    std::string Get(const std::string& key) { return Get(Schema, key); }
+
+    std::string Get(const std::string& schema, const std::string& key)
     {
-        const auto result = RunProcess({"gsettings", "get", Schema, key}, 10000);
+        const auto result = RunProcess({"gsettings", "get", schema, key}, 10000);
         EXPECT_TRUE(result.Succeeded()) << result.Failure("gsettings get " + key);
         std::string value = result.Out;
         while (!value.empty() && value.back() == '\n')
@@ -120,6 +122,53 @@ TEST_F(GnomeTest, TheSameTemporaryBitmapWithNewContentGetsANewUriEveryTime)
     for (const auto& entry : fs::directory_iterator(fs::path(bitmap).parent_path()))
         left.push_back(entry.path().filename().string());
     EXPECT_LE(left.size(), 2u) << "aliases pile up across runs";
+}
+
+// Several monitors get the layout bitmap across all of them, and the schemas themselves must
+// take "spanned"; the next single picture has its own style again. MATE's schema comes with
+// caja's desktop.
+TEST_F(GnomeTest, SeveralMonitorsShowTheLayoutBitmapSpannedOnGnomeAndMate)
+{
+    const std::vector<TMonitorPicture> pictures = {
+        {TMonitor{"", 0, 0, 320, 180, true, 0}, home_.Write("pics/left.bmp", "a")},
+        {TMonitor{"", 320, 0, 180, 320, false, 0}, home_.Write("pics/right.bmp", "b")}};
+    const std::string single = home_.Write("pics/single.bmp", "s");
+    struct TRow {
+        const char* Desktop;
+        const char* Schema;
+        const char* FileKey;
+        bool Uri; // a file:// URI rather than a plain path
+    };
+    for (const TRow& row : {TRow{"GNOME", Schema, "picture-uri", true},
+                            TRow{"MATE", "org.mate.background", "picture-filename", false}}) {
+        SCOPED_TRACE(row.Desktop);
+        if (!RunProcess({"gsettings", "list-keys", row.Schema}, 10000).Succeeded()) {
+            ADD_FAILURE() << "the schema " << row.Schema
+                          << " is missing: install the Debian package mate-desktop-common";
+            continue;
+        }
+        env_.Set("XDG_CURRENT_DESKTOP", row.Desktop);
+        // The layout has the prepared wallpaper's name, as every change writes it.
+        const std::string content = std::string("layout for ") + row.Desktop;
+        const std::string layout = home_.Write(".cache/scenaria/~scxtmp.bmp", content);
+        TLinuxPlatform platform("/usr/bin/scenarix");
+        const auto spanned = platform.InstallMonitors(pictures, layout);
+        EXPECT_TRUE(spanned.Ok) << spanned.Error;
+        EXPECT_EQ(Get(row.Schema, "picture-options"), "'spanned'");
+        const std::string stored = Get(row.Schema, row.FileKey);
+        const std::string shown = row.Uri             ? FileOf(stored)
+                                  : stored.size() < 2 ? stored
+                                                      : stored.substr(1, stored.size() - 2);
+        EXPECT_EQ(ReadFile(shown), content) << stored;
+        if (row.Uri) {
+            EXPECT_EQ(Get(row.Schema, "picture-uri-dark"), stored);
+        }
+
+        const auto centred = platform.InstallClassic(single, false);
+        EXPECT_TRUE(centred.Ok) << centred.Error;
+        EXPECT_EQ(Get(row.Schema, "picture-options"), "'centered'");
+        EXPECT_EQ(Get(row.Schema, row.FileKey), "'" + (row.Uri ? FileUri(single) : single) + "'");
+    }
 }
 
 TEST_F(GnomeTest, AMissingSchemaIsAnErrorStatusAndNoCrash)

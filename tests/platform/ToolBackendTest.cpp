@@ -164,6 +164,107 @@ TEST_F(ToolBackendTest, LxqtAndLxdeHandTheFileToTheirFileManagers)
     }
 }
 
+// Several monitors on a desktop that draws one picture over all of them: the layout bitmap,
+// laid over the whole screen; the next single picture has its own style again.
+TEST_F(ToolBackendTest, OnePictureDesktopsSpanTheLayoutBitmapOverSeveralMonitors)
+{
+    const std::string layout = home_.Write("pics/layout.bmp", "l");
+    const std::string single = home_.Write("pics/single.bmp", "s");
+    const std::vector<TMonitorPicture> pictures = {
+        {TMonitor{"", 0, 0, 320, 180, true, 0}, home_.Write("pics/left.bmp", "a")},
+        {TMonitor{"", 320, 0, 180, 320, false, 0}, home_.Write("pics/right.bmp", "b")}};
+    const std::string gnome = "org.gnome.desktop.background";
+    const std::string cinnamon = "org.cinnamon.desktop.background";
+    const std::string mate = "org.mate.background";
+    const auto set = [](const std::string& schema, const char* key, const std::string& value) {
+        return TInvocation{"gsettings", "set", schema, key, "'" + value + "'"};
+    };
+    const auto gnomeCalls = [&](const char* option, const std::string& file, bool listKeys,
+                                bool dark) {
+        std::vector<TInvocation> calls = {set(gnome, "picture-options", option),
+                                          set(gnome, "picture-uri", FileUri(file))};
+        if (listKeys)
+            calls.push_back({"gsettings", "list-keys", gnome});
+        if (dark)
+            calls.push_back(set(gnome, "picture-uri-dark", FileUri(file)));
+        return calls;
+    };
+    const auto told = [](const char* tool, const std::string& file, const char* mode) {
+        return std::vector<TInvocation>{{tool, "--set-wallpaper", file, "--wallpaper-mode", mode}};
+    };
+    const std::string withDark = "picture-options\npicture-uri\npicture-uri-dark\n";
+    const std::string withoutDark = "picture-options\npicture-uri\n";
+
+    struct TRow {
+        const char* Desktop; // XDG_CURRENT_DESKTOP
+        const char* Tool;
+        std::string Keys; // what gsettings list-keys answers
+        std::vector<TInvocation> Spanned;
+        std::vector<TInvocation> Tiled; // the single picture afterwards
+        std::string Refused;            // the error when the tool fails
+    };
+    const TRow rows[] = {
+        {"GNOME", "gsettings", withDark, gnomeCalls("spanned", layout, true, true),
+         gnomeCalls("wallpaper", single, false, true),
+         "GNOME: gsettings set picture-options: exit status 1: Permission denied"},
+        {"Budgie:GNOME", "gsettings", withoutDark, gnomeCalls("spanned", layout, true, false),
+         gnomeCalls("wallpaper", single, false, false),
+         "Budgie: gsettings set picture-options: exit status 1: Permission denied"},
+        {"Unity", "gsettings", withDark, gnomeCalls("spanned", layout, true, true),
+         gnomeCalls("wallpaper", single, false, true),
+         "Unity: gsettings set picture-options: exit status 1: Permission denied"},
+        {"X-Cinnamon",
+         "gsettings",
+         {},
+         {set(cinnamon, "picture-options", "spanned"),
+          set(cinnamon, "picture-uri", FileUri(layout))},
+         {set(cinnamon, "picture-options", "wallpaper"),
+          set(cinnamon, "picture-uri", FileUri(single))},
+         "Cinnamon: gsettings set picture-options: exit status 1: Permission denied"},
+        {"MATE",
+         "gsettings",
+         {},
+         {set(mate, "picture-options", "spanned"), set(mate, "picture-filename", layout)},
+         {set(mate, "picture-options", "wallpaper"), set(mate, "picture-filename", single)},
+         "MATE: gsettings set picture-options: exit status 1: Permission denied"},
+        {"LXQt",
+         "pcmanfm-qt",
+         {},
+         told("pcmanfm-qt", layout, "stretch"),
+         told("pcmanfm-qt", single, "tile"),
+         "LXQt: pcmanfm-qt --set-wallpaper: exit status 1: Permission denied"},
+        {"LXDE",
+         "pcmanfm",
+         {},
+         told("pcmanfm", layout, "screen"),
+         told("pcmanfm", single, "tile"),
+         "LXDE: pcmanfm --set-wallpaper: exit status 1: Permission denied"},
+    };
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Desktop);
+        env_.Set("XDG_CURRENT_DESKTOP", row.Desktop);
+        {
+            TFakeTools tools(env_);
+            tools.Add(row.Tool, row.Keys, 0, {}, "list-keys");
+            TLinuxPlatform platform("/usr/bin/scenarix");
+            const auto spanned = platform.InstallMonitors(pictures, layout);
+            EXPECT_TRUE(spanned.Ok) << spanned.Error;
+            EXPECT_EQ(tools.Calls(), row.Spanned);
+            tools.ClearCalls();
+            const auto tiled = platform.InstallClassic(single, true);
+            EXPECT_TRUE(tiled.Ok) << tiled.Error;
+            EXPECT_EQ(tools.Calls(), row.Tiled);
+        }
+        TFakeTools failing(env_);
+        failing.Add(row.Tool, "", 1, "Permission denied\nmore detail\n");
+        TLinuxPlatform platform("/usr/bin/scenarix");
+        const auto refused = platform.InstallMonitors(pictures, layout);
+        EXPECT_FALSE(refused.Ok);
+        EXPECT_EQ(refused.Error, row.Refused);
+        EXPECT_EQ(failing.Calls().size(), 1u) << "nothing more is tried after a refusal";
+    }
+}
+
 TEST_F(ToolBackendTest, SwayGetsTheFileQuotedForItsParserAndAliasesForUnsafeNames)
 {
     env_.Set("XDG_CURRENT_DESKTOP", "sway");

@@ -403,6 +403,57 @@ TEST_F(X11RootTest, LxqtWithoutItsDesktopProgramIsPaintedOnTheRootAndWithItIsAsk
     EXPECT_EQ(RootPixels(), pixels);
 }
 
+// Several monitors on LXDE and LXQt: without the file manager's desktop the layout bitmap is
+// tiled on the root from its corner; with it, the file manager is told to lay the layout over
+// the whole screen and the root is left alone.
+TEST_F(X11RootTest, PcmanfmDesktopsShowTheLayoutBitmapOverSeveralMonitors)
+{
+    for (const auto& [desktop, tool, mode, blue] :
+         {std::tuple{"LXDE", "pcmanfm", "screen", 90},
+          std::tuple{"LXQt", "pcmanfm-qt", "stretch", 160}}) {
+        SCOPED_TRACE(desktop);
+        // Each desktop's pixels of its own, so that one cannot pass on what the other painted.
+        const TPixelRule rule = [blue = blue](int x, int y) {
+            return TRgb{x * 2, 200 - y * 3, blue};
+        };
+        const std::string prefix = std::string(desktop) + "-";
+        const std::string layout = WriteBitmap(home_, prefix + "layout.bmp", 120, 60, rule);
+        const std::vector<TMonitorPicture> pictures = {
+            {TMonitor{"", 0, 0, 60, 60, true, 0},
+             WriteBitmap(home_, prefix + "a.bmp", 60, 60, rule)},
+            {TMonitor{"", 60, 0, 60, 60, false, 0},
+             WriteBitmap(home_, prefix + "b.bmp", 60, 60, rule)}};
+        env_.Set("XDG_CURRENT_DESKTOP", desktop);
+        testing::TFakeTools tools(env_);
+        tools.Add(tool);
+        TLinuxPlatform platform("/usr/bin/scenarix");
+        ::testing::internal::CaptureStderr();
+        const auto painted = platform.InstallMonitors(pictures, layout);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(painted.Ok) << painted.Error;
+        EXPECT_TRUE(tools.Calls().empty());
+        const auto pixels = RootPixels();
+        std::string mismatch;
+        for (int y = 0; y < ScreenHeight && mismatch.empty(); y += 7)
+            for (int x = 0; x < ScreenWidth && mismatch.empty(); x += 5)
+                if (pixels[y * ScreenWidth + x] != rule(x % 120, y % 60))
+                    mismatch = std::to_string(x) + "," + std::to_string(y);
+        EXPECT_EQ(mismatch, "") << "the root is not the layout tiled";
+
+        const Window window = MakeDesktopWindow(tool);
+        // A new name: the desktop is never told the name it shows already.
+        const std::string next = WriteBitmap(home_, prefix + "next.bmp", 120, 60, rule);
+        const auto told = platform.InstallMonitors(pictures, next);
+        EXPECT_TRUE(told.Ok) << told.Error;
+        const std::vector<testing::TInvocation> expected = {
+            {tool, "--set-wallpaper", next, "--wallpaper-mode", mode}};
+        EXPECT_EQ(tools.Calls(), expected);
+        EXPECT_EQ(RootPixels(), pixels);
+        XDestroyWindow(connection_, window);
+        XSync(connection_, False);
+    }
+}
+
 TEST_F(X11RootTest, XfceWithoutXfdesktopIsPaintedOnTheRootAndWithItIsAsked)
 {
     env_.Set("XDG_CURRENT_DESKTOP", "XFCE");

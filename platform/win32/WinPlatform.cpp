@@ -12,11 +12,13 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace scenaria {
@@ -33,6 +35,12 @@ const IID IidShellLinkA = {
     0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID IidPersistFile = {
     0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// Windows 8 and later: a picture for each monitor.
+const CLSID ClsidDesktopWallpaper = {
+    0xC2CF3110, 0x460E, 0x4FC1, {0xB9, 0xD0, 0x8A, 0x1C, 0x0C, 0x9C, 0xC4, 0xBD}};
+const IID IidDesktopWallpaper = {
+    0xB92B56A9, 0x8B55, 0x4E14, {0x9A, 0x89, 0x01, 0x99, 0xBB, 0xB6, 0xF9, 0x3B}};
 
 // The path buffers of the shell calls hold 260 characters, the terminator included.
 constexpr std::size_t PathBuffer = 260;
@@ -292,6 +300,70 @@ TPlatformStatus TWinPlatform::InstallActiveDesktop(const std::string& file, int 
         return TPlatformStatus::Failure(HresultText("IActiveDesktop::SetWallpaperOptions", result));
     desktop->ApplyChanges(AD_APPLY_SAVE | AD_APPLY_HTMLGEN | AD_APPLY_REFRESH);
     return TPlatformStatus::Success();
+}
+
+namespace {
+
+// The picture of the monitor that has this rectangle; null when none has.
+const TMonitorPicture* PictureAt(const std::vector<TMonitorPicture>& pictures, const RECT& r)
+{
+    for (const TMonitorPicture& p : pictures)
+        if (p.Monitor.X == r.left && p.Monitor.Y == r.top && p.Monitor.Width == r.right - r.left &&
+            p.Monitor.Height == r.bottom - r.top)
+            return &p;
+    return nullptr;
+}
+
+// Each monitor its own bitmap through IDesktopWallpaper, the monitors matched by their
+// rectangles. Fails, changing nothing, where the object is missing (before Windows 8) or no
+// monitor matches.
+TPlatformStatus InstallPerMonitor(const std::vector<TMonitorPicture>& pictures)
+{
+    IDesktopWallpaper* raw = nullptr;
+    const HRESULT created = CoCreateInstance(ClsidDesktopWallpaper, nullptr, CLSCTX_ALL,
+                                             IidDesktopWallpaper, reinterpret_cast<void**>(&raw));
+    if (created != S_OK)
+        return TPlatformStatus::Failure(HresultText("IDesktopWallpaper", created));
+    TComPtr<IDesktopWallpaper> wallpaper(raw);
+    UINT count = 0;
+    if (const HRESULT result = wallpaper->GetMonitorDevicePathCount(&count); result != S_OK)
+        return TPlatformStatus::Failure(HresultText("IDesktopWallpaper", result));
+    std::vector<std::pair<std::wstring, const TMonitorPicture*>> matched;
+    for (UINT i = 0; i < count; ++i) {
+        LPWSTR path = nullptr;
+        RECT r{};
+        if (wallpaper->GetMonitorDevicePathAt(i, &path) != S_OK || !path)
+            continue;
+        if (wallpaper->GetMonitorRECT(path, &r) == S_OK)
+            if (const TMonitorPicture* picture = PictureAt(pictures, r))
+                matched.emplace_back(path, picture);
+        CoTaskMemFree(path);
+    }
+    if (matched.empty())
+        return TPlatformStatus::Failure("IDesktopWallpaper: no monitor has the layout's place");
+    // Each bitmap is its monitor's size: stretching shows it as it is.
+    wallpaper->SetPosition(DWPOS_STRETCH);
+    for (const auto& [path, picture] : matched) {
+        wchar_t name[PathBuffer];
+        if (MultiByteToWideChar(CP_ACP, 0, picture->File.c_str(), -1, name,
+                                static_cast<int>(PathBuffer)) == 0)
+            return TPlatformStatus::Failure("IDesktopWallpaper: the file name is too long");
+        if (const HRESULT result = wallpaper->SetWallpaper(path.c_str(), name); result != S_OK)
+            return TPlatformStatus::Failure(HresultText("IDesktopWallpaper::SetWallpaper", result));
+    }
+    return TPlatformStatus::Success();
+}
+
+} // namespace
+
+TPlatformStatus TWinPlatform::InstallMonitors(const std::vector<TMonitorPicture>& pictures,
+                                              const std::string& layoutFile)
+{
+    if (InstallPerMonitor(pictures).Ok)
+        return TPlatformStatus::Success();
+    // Older Windows: the layout bitmap over the whole virtual screen, tiled from the primary
+    // monitor's corner, for which it is laid out.
+    return InstallClassic(layoutFile, true);
 }
 
 TPlatformStatus TWinPlatform::DeleteToRecycleBin(const std::string& file)

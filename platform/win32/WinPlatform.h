@@ -24,6 +24,8 @@ public:
     void FinalizeDesktop() override;
     TScreenFacts ScreenFacts() const override;
     std::vector<TMonitor> Monitors() const override;
+    TPlatformStatus InstallMonitors(const std::vector<TMonitorPicture>& pictures,
+                                    const std::string& layoutFile) override;
     TPlatformStatus InstallClassic(const std::string& file, bool tiled) override;
     TPlatformStatus InstallActiveDesktop(const std::string& file, int style) override;
 

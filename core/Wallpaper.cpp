@@ -347,12 +347,18 @@ void ReduceColors(const IPlatform& platform, TPixelGraphic& image)
     }
 }
 
-void ComposeScaled(const IPlatform& platform, std::string& fileName, const TPixelGraphic& image,
+void ComposeScaled(const IPlatform& platform, std::string& fileName, TPixelGraphic& image,
                    int width, int height)
 {
     fileName = TemporaryBitmapPath();
     if (width <= 0 || height <= 0)
         throw std::runtime_error("The screen size is unknown: the picture cannot be fitted to it");
+    // Loaded at the size it is shown at already: saved as it is, without a copy of it.
+    if (Settings.Smooth && image.Width() == width && image.Height() == height &&
+        image.BitCount() == bc24Bit && !IsLowColorDisplay(platform)) {
+        SaveTemporaryBitmap(platform, image, fileName);
+        return;
+    }
     TPixelGraphic scaled;
     scaled.SetSize(width, height, bc24Bit);
     if (Settings.Smooth) {

@@ -59,9 +59,9 @@ bool IsLowColorDisplay(const IPlatform& platform);
 void ReduceColors(const IPlatform& platform, TPixelGraphic& image);
 
 // Draws the image stretched to width x height into a new 24-bit bitmap (reduced on low-colour
-// screens) saved as the temporary bitmap, whose name fileName then takes. Errors reach the
-// caller.
-void ComposeScaled(const IPlatform& platform, std::string& fileName, const TPixelGraphic& image,
+// screens) saved as the temporary bitmap, whose name fileName then takes; a smooth 24-bit image
+// of that size already is saved as it is. Errors reach the caller.
+void ComposeScaled(const IPlatform& platform, std::string& fileName, TPixelGraphic& image,
                    int width, int height);
 
 // When the file is not a ".BMP", or the screen is low-colour, saves the image as the

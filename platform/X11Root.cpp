@@ -99,11 +99,12 @@ unsigned long ToMask(unsigned value, unsigned long mask)
 void ComposeRootRow(const TRgbPicture& picture, bool tiled, int screenWidth, int screenHeight,
                     int y, std::uint8_t* target);
 
-// The screen's picture in the image's format, a row at a time: the screen is never held twice.
-// Each channel is looked up once per level rather than per pixel, and the common 32-bit pixels
-// in this machine's byte order are stored whole: XPutPixel for every pixel of a large screen
-// costs more than decoding the picture did.
-void FillImage(XImage* image, const Visual& visual, const TRgbPicture& picture, bool tiled)
+// A band of the screen's picture, from screen row firstRow on, in the image's format, a row
+// at a time. Each channel is looked up once per level rather than per pixel, and the common
+// 32-bit pixels in this machine's byte order are stored whole: XPutPixel for every pixel of a
+// large screen costs more than decoding the picture did.
+void FillImage(XImage* image, const Visual& visual, const TRgbPicture& picture, bool tiled,
+               int screenHeight, int firstRow)
 {
     unsigned long red[256], green[256], blue[256];
     for (unsigned v = 0; v < 256; ++v) {
@@ -115,7 +116,7 @@ void FillImage(XImage* image, const Visual& visual, const TRgbPicture& picture, 
     const bool whole = image->bits_per_pixel == 32 && image->byte_order == nativeOrder;
     std::vector<std::uint8_t> line(static_cast<std::size_t>(image->width) * 3);
     for (int y = 0; y < image->height; ++y) {
-        ComposeRootRow(picture, tiled, image->width, image->height, y, line.data());
+        ComposeRootRow(picture, tiled, image->width, screenHeight, firstRow + y, line.data());
         const std::uint8_t* source = line.data();
         auto* row = reinterpret_cast<std::uint32_t*>(
             image->data +
@@ -268,21 +269,28 @@ TPlatformStatus SetRootPicture(const std::string& displayName, const TRgbPicture
         width == 0 || height == 0 || width > 32767 || height > 32767)
         return TPlatformStatus::Failure("X11: cannot ask the root window's size");
 
+    // The pixmap is sent in bands of rows: the screen's picture is never held whole here,
+    // beside the bitmap it is made from.
+    constexpr unsigned BandRows = 64;
+    const unsigned band = std::min(BandRows, height);
     XImage* image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                                 width, height, 32, 0);
+                                 width, band, 32, 0);
     if (!image)
         return TPlatformStatus::Failure("X11: cannot make an image of the screen's size");
-    const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * height;
+    const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * band;
     image->data = static_cast<char*>(std::calloc(bytes, 1));
     if (!image->data) {
         XDestroyImage(image);
         return TPlatformStatus::Failure("X11: not enough memory for the screen's picture");
     }
-    FillImage(image, *visual, picture, tiled);
-
     const Pixmap pixmap = XCreatePixmap(display, root, width, height, static_cast<unsigned>(depth));
     GC gc = XCreateGC(display, pixmap, 0, nullptr);
-    XPutImage(display, pixmap, gc, image, 0, 0, 0, 0, width, height);
+    for (unsigned top = 0; top < height; top += band) {
+        const unsigned rows = std::min(band, height - top);
+        image->height = static_cast<int>(rows);
+        FillImage(image, *visual, picture, tiled, static_cast<int>(height), static_cast<int>(top));
+        XPutImage(display, pixmap, gc, image, 0, 0, 0, static_cast<int>(top), width, rows);
+    }
     XFreeGC(display, gc);
     XDestroyImage(image);
     if (trap.Failed(display)) {

@@ -135,6 +135,31 @@ TEST_F(InstallTest, ClassicWritesTheDesktopValuesAndTheSystemShowsTheFile)
     EXPECT_EQ(RegistryText(*DesktopValue("Wallpaper")), second);
 }
 
+// Several monitors: each its own bitmap where the system has IDesktopWallpaper; where it has
+// not (wine), or no monitor is where the layout says, the layout bitmap goes up tiled.
+TEST_F(InstallTest, MonitorsWithoutPerMonitorWallpapersShowTheLayoutTiled)
+{
+    TWinPlatform platform;
+    platform.InitializeDesktop();
+    const std::string left = folder / "left.bmp", layout = folder / "layout.bmp";
+    WriteFileBytes(left, SmallBitmap());
+    WriteFileBytes(layout, SmallBitmap());
+    const std::vector<TMonitorPicture> pictures = {
+        {{"nowhere", -90000, -90000, 10, 10, true, 0}, left}};
+    const TPlatformStatus status = platform.InstallMonitors(pictures, layout);
+    ASSERT_TRUE(status.Ok) << status.Error;
+    EXPECT_EQ(DesktopValue("TileWallpaper")->Bytes, StringValue("1").Bytes);
+    EXPECT_EQ(DeskWallpaper(), layout);
+    platform.FinalizeDesktop();
+
+    const std::vector<TMonitor> monitors = platform.Monitors();
+    ASSERT_FALSE(monitors.empty());
+    EXPECT_TRUE(monitors[0].Primary);
+    EXPECT_EQ(monitors[0].X, 0) << "the virtual screen's origin is the primary monitor's corner";
+    EXPECT_EQ(monitors[0].Y, 0);
+    EXPECT_GT(monitors[0].Width, 0);
+}
+
 TEST_F(InstallTest, ClassicOnWindows98AlsoWritesWallpaperStyleZero)
 {
     // Wine reports the Windows version that its settings name for a program file: a copy of

@@ -46,9 +46,11 @@ public:
     {
         if (!AcceptsFileName(file))
             return TPlatformStatus::Failure("sway: cannot pass this file name safely: " + file);
-        const auto result = RunProcess(
-            {"swaymsg", "output", "*", "bg", "\"'" + file + "'\"", TileCentreStretchWord(style)},
-            DesktopCallBudgetMs);
+        // -p: sway's answer as text ("Error: ..."), not the JSON it prints when not on a
+        // terminal, whose first line says nothing.
+        const auto result = RunProcess({"swaymsg", "-p", "output", "*", "bg", "\"'" + file + "'\"",
+                                        TileCentreStretchWord(style)},
+                                       DesktopCallBudgetMs);
         if (result.Succeeded())
             return TPlatformStatus::Success();
         return TPlatformStatus::Failure(result.Failure("sway: swaymsg output bg"));

@@ -273,9 +273,9 @@ TEST_F(ToolBackendTest, SwayGetsTheFileQuotedForItsParserAndAliasesForUnsafeName
     TLinuxPlatform platform("/usr/bin/scenarix");
     InstallAllStyles(platform);
     std::vector<TInvocation> expected = {
-        {"swaymsg", "output", "*", "bg", "\"'" + tile_ + "'\"", "tile"},
-        {"swaymsg", "output", "*", "bg", "\"'" + centre_ + "'\"", "center"},
-        {"swaymsg", "output", "*", "bg", "\"'" + stretch_ + "'\"", "stretch"},
+        {"swaymsg", "-p", "output", "*", "bg", "\"'" + tile_ + "'\"", "tile"},
+        {"swaymsg", "-p", "output", "*", "bg", "\"'" + centre_ + "'\"", "center"},
+        {"swaymsg", "-p", "output", "*", "bg", "\"'" + stretch_ + "'\"", "stretch"},
     };
     EXPECT_EQ(tools.Calls(), expected);
 
@@ -285,7 +285,7 @@ TEST_F(ToolBackendTest, SwayGetsTheFileQuotedForItsParserAndAliasesForUnsafeName
     ASSERT_TRUE(platform.InstallActiveDesktop(risky, wsCentre).Ok);
     const auto calls = tools.Calls();
     ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0][4], "\"'" + (Home() / "pics/~scxtmp.1.png").string() + "'\"");
+    EXPECT_EQ(calls[0][5], "\"'" + (Home() / "pics/~scxtmp.1.png").string() + "'\"");
     EXPECT_TRUE(fs::exists(risky));
 }
 

@@ -77,7 +77,8 @@ TEST_F(MonitorWallpaper, ACircleStaysRoundAndCentredOnEachMonitorOfTheSamePictur
     for (std::size_t i = 0; i < 2; ++i) {
         const TMonitor& m = TwoMonitors[i];
         EXPECT_EQ(install.Pictures[i].Monitor, m);
-        const TPixelGraphic& bitmap = *Read(install.Pictures[i].File);
+        const auto read = Read(install.Pictures[i].File);
+        const TPixelGraphic& bitmap = *read;
         ASSERT_EQ(bitmap.Width(), m.Width);
         ASSERT_EQ(bitmap.Height(), m.Height);
         int left = m.Width, right = -1, top = m.Height, bottom = -1;

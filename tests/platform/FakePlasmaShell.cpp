@@ -27,7 +27,7 @@ const char* const Engine = R"js(
 'use strict';
 const fs = require('fs');
 const vm = require('vm');
-const [stateFile, screenSpec, desktopSpec] = process.argv.slice(1);
+const [stateFile, screenList, desktopScreens] = process.argv.slice(1);
 
 function geometry(text) {
     const m = /^(\d+)x(\d+)([+-]\d+)([+-]\d+)$/.exec(text);
@@ -41,9 +41,9 @@ function load() {
         const lines = fs.readFileSync(stateFile, 'utf8').split('\n').filter(Boolean);
         return {screens: JSON.parse(lines[0]), desktops: lines.slice(1).map(l => JSON.parse(l))};
     }
-    const screens = screenSpec.split(',').map(geometry);
-    const spec = desktopSpec || screens.map((s, i) => i).join(',');
-    const desktops = spec.split(',').map(n => ({screen: Number(n), plugin: 'org.kde.color',
+    const screens = screenList.split(',').map(geometry);
+    const screenOfEach = desktopScreens || screens.map((s, i) => i).join(',');
+    const desktops = screenOfEach.split(',').map(n => ({screen: Number(n), plugin: 'org.kde.color',
                                                 config: {}}));
     return {screens, desktops};
 }

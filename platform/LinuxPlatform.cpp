@@ -22,26 +22,35 @@
 namespace scenaria {
 namespace {
 
+// sway's active outputs as it describes them. sway answers its socket at once; a second is
+// plenty, and it comes out of the 5 s that a change may keep the tray program busy (see
+// DesktopCallBudgetMs).
+std::vector<QJsonObject> SwayActiveOutputs()
+{
+    std::vector<QJsonObject> active;
+    const auto result = RunProcess({"swaymsg", "-r", "-t", "get_outputs"}, 1000);
+    if (!result.Succeeded())
+        return active;
+    const auto outputs = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();
+    for (const auto& value : outputs) {
+        const QJsonObject output = value.toObject();
+        if (output.value(QStringLiteral("active")).toBool())
+            active.push_back(output);
+    }
+    return active;
+}
+
 // sway without X: the first active output's mode (Wayland screens are all true colour).
 TScreenFacts SwayScreenFacts()
 {
     TScreenFacts facts;
-    // sway answers its socket at once; a second is plenty, and it comes out of the 5 s that a
-    // change may keep the tray program busy (see DesktopCallBudgetMs).
-    const auto result = RunProcess({"swaymsg", "-r", "-t", "get_outputs"}, 1000);
-    if (!result.Succeeded())
+    const std::vector<QJsonObject> outputs = SwayActiveOutputs();
+    if (outputs.empty())
         return facts;
-    const auto outputs = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();
-    for (const auto& value : outputs) {
-        const QJsonObject output = value.toObject();
-        if (!output.value(QStringLiteral("active")).toBool())
-            continue;
-        const QJsonObject mode = output.value(QStringLiteral("current_mode")).toObject();
-        facts.Width = mode.value(QStringLiteral("width")).toInt();
-        facts.Height = mode.value(QStringLiteral("height")).toInt();
-        facts.BitsPerPixel = facts.Width > 0 && facts.Height > 0 ? 24 : 0;
-        break;
-    }
+    const QJsonObject mode = outputs[0].value(QStringLiteral("current_mode")).toObject();
+    facts.Width = mode.value(QStringLiteral("width")).toInt();
+    facts.Height = mode.value(QStringLiteral("height")).toInt();
+    facts.BitsPerPixel = facts.Width > 0 && facts.Height > 0 ? 24 : 0;
     return facts;
 }
 
@@ -58,14 +67,7 @@ int TransformDegrees(const QString& transform)
 std::vector<TMonitor> SwayMonitors()
 {
     std::vector<TMonitor> monitors;
-    const auto result = RunProcess({"swaymsg", "-r", "-t", "get_outputs"}, 1000);
-    if (!result.Succeeded())
-        return monitors;
-    const auto outputs = QJsonDocument::fromJson(QByteArray::fromStdString(result.Out)).array();
-    for (const auto& value : outputs) {
-        const QJsonObject output = value.toObject();
-        if (!output.value(QStringLiteral("active")).toBool())
-            continue;
+    for (const QJsonObject& output : SwayActiveOutputs()) {
         const QJsonObject rect = output.value(QStringLiteral("rect")).toObject();
         TMonitor m;
         m.Name = output.value(QStringLiteral("name")).toString().toStdString();

@@ -123,6 +123,8 @@ private:
                                    bool keepStdout);
     bool StartServer();
     bool StartHeads();
+    // The display number a server started with -displayfd 1 tells, as display_.
+    bool TakeDisplay(TChild& server, const std::string& name);
     bool StartBus(TScopedEnv& env);
     bool StartWindowManager();
     bool WaitForSelection(const std::string& name, int timeoutMs) const;

@@ -9,6 +9,7 @@
 #include "ui/ExplorerGlyphs.h"
 #include "ui/QualityDialog.h"
 #include "widgets/FolderList.h"
+#include "widgets/GifImageControl.h"
 #include "widgets/HelpContext.h"
 #include "widgets/PGImage.h"
 
@@ -539,25 +540,6 @@ void TfmBitmap::btSwapClick()
     }
     SplitResize();
 }
-
-namespace {
-
-QImage ToQImage(const TPixelGraphic& bitmap)
-{
-    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_RGB888);
-    for (int y = 0; y < bitmap.Height(); ++y) {
-        const std::uint8_t* from = bitmap.ScanLine(y);
-        std::uint8_t* to = image.scanLine(y);
-        for (int x = 0; x < bitmap.Width(); ++x) {
-            to[3 * x] = from[3 * x + 2];
-            to[3 * x + 1] = from[3 * x + 1];
-            to[3 * x + 2] = from[3 * x];
-        }
-    }
-    return image;
-}
-
-} // namespace
 
 void TMonitorPreview::paintEvent(QPaintEvent*)
 {

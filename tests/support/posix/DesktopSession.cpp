@@ -92,14 +92,8 @@ bool TDesktopSession::StartServer()
                      std::vector<std::string>{"Xvfb", "-displayfd", "1", "-noreset", "-nolisten",
                                               "tcp", "-screen", "0", screen},
                      true);
-    if (!server_)
+    if (!server_ || !TakeDisplay(*server_, "Xvfb"))
         return false;
-    const auto number = server_->ReadLine(20000);
-    if (!number || number->empty()) {
-        error_ = "Xvfb did not start";
-        return false;
-    }
-    display_ = ":" + *number;
     if (!options_.Heads.empty() && !StartHeads())
         return false;
     x_ = XOpenDisplay(display_.c_str());
@@ -126,11 +120,15 @@ bool TDesktopSession::StartHeads()
         argv.push_back(std::to_string(width) + "x" + std::to_string(height));
     }
     nested_ = Launch("coreutils", argv, true);
-    if (!nested_)
-        return false;
-    const auto number = nested_->ReadLine(20000);
+    return nested_ && TakeDisplay(*nested_, "Xephyr");
+}
+
+bool TDesktopSession::TakeDisplay(TChild& server, const std::string& name)
+{
+    // -displayfd 1: the server writes the number it found free once it listens.
+    const auto number = server.ReadLine(20000);
     if (!number || number->empty()) {
-        error_ = "Xephyr did not start";
+        error_ = name + " did not start";
         return false;
     }
     display_ = ":" + *number;
